@@ -1,0 +1,48 @@
+#include "base/exists.h"
+
+#include <windows.h>
+
+#include "base/errors.h"
+#include "base/win_handles.h"
+
+namespace orvanta {
+namespace {
+
+// Opens the final target of a reparse point, which the attribute query does not follow.
+DWORD FollowLink(const std::wstring& path) {
+  const FileHandle target(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  return target.valid() ? ERROR_SUCCESS : GetLastError();
+}
+
+}  // namespace
+
+bool MeansAbsent(unsigned long code) noexcept {
+  switch (code) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_NETNAME_DELETED:
+    case ERROR_INVALID_NAME:
+    case ERROR_DIRECTORY:
+      return true;
+    default:
+      return false;
+  }
+}
+
+bool Exists(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  DWORD code = ERROR_SUCCESS;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+    code = GetLastError();
+  } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    code = FollowLink(path);
+  }
+  if (code == ERROR_SUCCESS) return true;
+  if (MeansAbsent(code)) return false;
+  throw FilesystemError("exists", code, path);
+}
+
+}  // namespace orvanta

@@ -1,0 +1,177 @@
+#include "base/path.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace orvanta {
+namespace {
+
+constexpr wchar_t kPreferred = L'\\';
+
+bool IsAsciiLetter(wchar_t c) noexcept {
+  return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+}
+
+bool HasDriveDesignator(std::wstring_view path) noexcept {
+  return path.size() >= 2 && IsAsciiLetter(path[0]) && path[1] == L':';
+}
+
+// \\?\ , \\.\ and \??\ followed by something that is not a separator.
+bool HasDevicePrefix(std::wstring_view p) noexcept {
+  if (p.size() < 4 || !IsSeparator(p[0]) || !IsSeparator(p[3])) return false;
+  if (p.size() > 4 && IsSeparator(p[4])) return false;
+  const bool slashSlash = IsSeparator(p[1]) && (p[2] == L'?' || p[2] == L'.');
+  const bool questionPair = p[1] == L'?' && p[2] == L'?';
+  return slashSlash || questionPair;
+}
+
+std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && IsSeparator(path[pos])) ++pos;
+  return pos;
+}
+
+wchar_t FoldAscii(wchar_t c) noexcept {
+  return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
+}
+
+// Elements of the part after the root name. An empty view stands for one
+// separator (a run of them), any other view for a file name.
+using Elements = std::vector<std::wstring_view>;
+
+Elements SplitElements(std::wstring_view rest) {
+  Elements elements;
+  std::size_t pos = 0;
+  while (pos < rest.size()) {
+    if (IsSeparator(rest[pos])) {
+      if (elements.empty() || !elements.back().empty()) elements.emplace_back();
+      ++pos;
+      continue;
+    }
+    const auto end = std::find_if(rest.begin() + pos, rest.end(), IsSeparator) - rest.begin();
+    elements.push_back(rest.substr(pos, end - pos));
+    pos = end;
+  }
+  return elements;
+}
+
+// Erases the element at i and the separator that follows it, if any.
+void EraseWithSeparator(Elements& elements, std::size_t i) {
+  const bool separatorFollows = i + 1 < elements.size();
+  elements.erase(elements.begin() + i, elements.begin() + i + (separatorFollows ? 2 : 1));
+}
+
+void RemoveDots(Elements& elements) {
+  for (std::size_t i = 0; i < elements.size();) {
+    if (elements[i] == L".") {
+      EraseWithSeparator(elements, i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+// name\.. goes away with the separator after it, as long as any remain.
+void RemoveNameDotDotPairs(Elements& elements) {
+  for (std::size_t i = 2; i < elements.size();) {
+    const bool collapses = elements[i] == L".." && elements[i - 1].empty() &&
+                           !elements[i - 2].empty() && elements[i - 2] != L"..";
+    if (!collapses) {
+      ++i;
+      continue;
+    }
+    const std::size_t end = std::min(i + 2, elements.size());
+    elements.erase(elements.begin() + (i - 2), elements.begin() + end);
+    i = i >= 4 ? i - 2 : 2;
+  }
+}
+
+// .. directly below the root directory refers to nothing and goes away.
+void RemoveDotDotsAfterRoot(Elements& elements) {
+  if (elements.empty() || !elements.front().empty()) return;
+  for (std::size_t i = 1; i < elements.size();) {
+    if (elements[i] == L"..") {
+      EraseWithSeparator(elements, i);
+    } else {
+      ++i;
+    }
+  }
+}
+
+}  // namespace
+
+bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
+
+std::size_t RootNameLength(std::wstring_view path) noexcept {
+  if (path.size() < 2) return 0;
+  if (HasDriveDesignator(path)) return 2;
+  if (!IsSeparator(path[0])) return 0;
+  if (HasDevicePrefix(path)) return 3;
+  if (path.size() >= 3 && IsSeparator(path[1]) && !IsSeparator(path[2])) {
+    const auto end = std::find_if(path.begin() + 3, path.end(), IsSeparator);
+    return static_cast<std::size_t>(end - path.begin());
+  }
+  return 0;
+}
+
+std::size_t RootLength(std::wstring_view path) noexcept {
+  return SkipSeparators(path, RootNameLength(path));
+}
+
+std::wstring AppendPath(std::wstring_view left, std::wstring_view name) {
+  std::wstring joined(left);
+  const bool bareDrive = left.size() == 2 && HasDriveDesignator(left);
+  if (!left.empty() && !IsSeparator(left.back()) && !bareDrive) joined += kPreferred;
+  joined += name;
+  return joined;
+}
+
+std::wstring LexicallyNormal(std::wstring_view path) {
+  if (path.empty()) return {};
+  const std::size_t rootName = RootNameLength(path);
+  std::wstring normal(path.substr(0, rootName));
+  std::replace(normal.begin(), normal.end(), L'/', kPreferred);
+
+  Elements elements = SplitElements(path.substr(rootName));
+  RemoveDots(elements);
+  RemoveNameDotDotPairs(elements);
+  RemoveDotDotsAfterRoot(elements);
+  const auto n = elements.size();
+  if (n >= 2 && elements[n - 1].empty() && elements[n - 2] == L"..") elements.pop_back();
+
+  for (const auto element : elements) {
+    if (element.empty()) {
+      normal += kPreferred;
+    } else {
+      normal += element;
+    }
+  }
+  if (normal.empty()) normal = L".";
+  return normal;
+}
+
+bool IsRootOnly(std::wstring_view path) noexcept {
+  const std::size_t root = RootLength(path);
+  if (root == path.size()) return true;
+  if (!HasDevicePrefix(path)) return false;
+  const std::wstring_view rest = path.substr(root);
+  return HasDriveDesignator(rest) && SkipSeparators(rest, 2) == rest.size();
+}
+
+std::wstring ParentPath(std::wstring_view path) {
+  const std::size_t root = RootLength(path);
+  std::size_t end = path.size();
+  while (end > root && !IsSeparator(path[end - 1])) --end;
+  while (end > root && IsSeparator(path[end - 1])) --end;
+  return std::wstring(path.substr(0, end));
+}
+
+bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) noexcept {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+bool SamePathText(std::wstring_view a, std::wstring_view b) {
+  return EqualIgnoringAsciiCase(LexicallyNormal(a), LexicallyNormal(b));
+}
+
+}  // namespace orvanta

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// The Windows path grammar as the setup program needs it. It is plain text
+// processing: nothing here touches the file system. The standard library's
+// path class under mingw has no root name for \\server\share or \\?\ paths,
+// so the grammar is kept here, where it can be tested on its own.
+namespace orvanta {
+
+bool IsSeparator(wchar_t c) noexcept;
+
+// Length of the root name: "C:" (a drive designator), "\\?", "\\.", "\??"
+// (device prefixes) or "\\server"; 0 when the path has none.
+std::size_t RootNameLength(std::wstring_view path) noexcept;
+
+// The root name together with every separator that directly follows it.
+std::size_t RootLength(std::wstring_view path) noexcept;
+
+// Joins one relative name onto a path: exactly one backslash between the two,
+// none added when the left part is empty, ends in a separator or is a bare
+// drive designator.
+std::wstring AppendPath(std::wstring_view left, std::wstring_view name);
+
+// Generic-path normalisation with '\' as the preferred separator. Letter case
+// is kept; a separator after an ordinary last element stays.
+std::wstring LexicallyNormal(std::wstring_view path);
+
+// True when nothing follows the root (the empty path included), and for a
+// device prefix followed by nothing but a drive designator: \\?\C:\ names the
+// same root as C:\.
+bool IsRootOnly(std::wstring_view path) noexcept;
+
+// The path without its last element and without the separators that then
+// trail it, never cutting into the root: D:\Apps\Orvanta.exe gives D:\Apps,
+// D:\Orvanta.exe gives D:\.
+std::wstring ParentPath(std::wstring_view path);
+
+// Equality that folds only the letters A to Z; every other unit is compared
+// as it is, so the answer never depends on the locale.
+bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) noexcept;
+
+// Whether two path texts name the same path once both are normalised.
+bool SamePathText(std::wstring_view a, std::wstring_view b);
+
+}  // namespace orvanta

@@ -1,0 +1,45 @@
+#include "install/marker.h"
+
+#include <windows.h>
+
+#include "base/path.h"
+#include "base/run_state.h"
+#include "base/win_handles.h"
+#include "install/marker_line.h"
+#include "install/replace_file.h"
+
+namespace orvanta {
+namespace {
+
+// Reads at most kMarkerHeadSize bytes: a huge or endless file is never read whole.
+std::string ReadHead(HANDLE file) {
+  std::string head(kMarkerHeadSize, '\0');
+  std::size_t filled = 0;
+  while (filled < head.size()) {
+    DWORD read = 0;
+    const DWORD wanted = static_cast<DWORD>(head.size() - filled);
+    if (!ReadFile(file, head.data() + filled, wanted, &read, nullptr)) return {};
+    if (read == 0) break;
+    filled += read;
+  }
+  head.resize(filled);
+  return head;
+}
+
+}  // namespace
+
+bool IsOwnedDirectory(const std::wstring& directory) {
+  const std::wstring marker = AppendPath(directory, kMarkerName);
+  const FileHandle file(CreateFileW(marker.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  return file.valid() && IsMarkerHead(ReadHead(file.get()));
+}
+
+void WriteMarker(const std::wstring& directory) {
+  constexpr char kFailure[] = "Cannot write installation marker";
+  ReplaceFileContents(AppendPath(directory, kMarkerName), kMarkerBytes.data(),
+                      static_cast<unsigned long>(kMarkerBytes.size()), {kFailure, kFailure});
+}
+
+}  // namespace orvanta

@@ -1,0 +1,36 @@
+#include "install/remove.h"
+
+#include <windows.h>
+
+#include "base/errors.h"
+#include "base/exists.h"
+#include "shell/shortcut.h"
+
+namespace orvanta {
+namespace {
+
+void DeleteOwnedFile(const std::wstring& path) {
+  if (!Exists(path)) return;
+  if (!DeleteFileW(path.c_str())) {
+    throw SetupError("Cannot remove installed file; close Orvanta first");
+  }
+}
+
+void DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
+  if (ShortcutPointsAt(shortcut, executable)) DeleteFileW(shortcut.c_str());
+}
+
+}  // namespace
+
+void RunRemove(const InstallPaths& paths, bool owned) {
+  if (!owned) throw SetupError("Directory was not installed by Orvanta");
+  DeleteOwnedFile(paths.executable);
+  DeleteOwnedFile(paths.readme);
+  DeleteOwnedFile(paths.marker);
+  DeleteShortcutIfOurs(paths.primaryShortcut, paths.executable);
+  DeleteShortcutIfOurs(paths.legacyShortcut, paths.executable);
+  // Only an empty directory goes away; anything else the user keeps there stays.
+  RemoveDirectoryW(paths.targetDir.c_str());
+}
+
+}  // namespace orvanta

@@ -1,0 +1,36 @@
+#include "install/replace_file.h"
+
+#include <windows.h>
+
+#include "base/errors.h"
+#include "base/win_handles.h"
+
+namespace orvanta {
+namespace {
+
+bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
+  DWORD written = 0;
+  return WriteFile(file, data, size, &written, nullptr) && written == size &&
+         FlushFileBuffers(file);
+}
+
+}  // namespace
+
+void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
+                         const ReplaceFailures& failures) {
+  const std::wstring staged = destination + L".new";
+  // No sharing: nobody may read, change or delete the staged file while it is written.
+  FileHandle file(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) throw SetupError(failures.stage);
+
+  const bool written = WriteAllAndFlush(file.get(), data, size);
+  file.Close();
+  if (!written || !MoveFileExW(staged.c_str(), destination.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    DeleteFileW(staged.c_str());
+    throw SetupError(failures.replace);
+  }
+}
+
+}  // namespace orvanta

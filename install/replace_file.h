@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+namespace orvanta {
+
+// The sentences raised when staging fails and when writing or replacing fails.
+struct ReplaceFailures {
+  const char* stage;
+  const char* replace;
+};
+
+// Replaces the destination's content as a whole: writes a staged file (the
+// destination with ".new" appended) in one write, forces it to disk and moves
+// it over the destination with one replacing rename. Until the rename, an
+// existing destination stays as it was; on failure the staged file is deleted.
+void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
+                         const ReplaceFailures& failures);
+
+}  // namespace orvanta

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds the setup program and every test, then runs all tests under Wine and Xvfb.
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+cd "$root"
+scripts/deps.sh
+cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON >/dev/null
+cmake --build --preset windows-cross -j "$(nproc)"
+export WINEPREFIX="$root/build/windows-cross/wineprefix"
+trap 'scripts/wine-prefix-stop' EXIT
+# Message boxes need a display; tests find and answer them on this one.
+xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-cross "$@"

@@ -1,0 +1,47 @@
+#include "setup/options.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "base/errors.h"
+#include "base/path.h"
+#include "base/win_handles.h"
+
+namespace orvanta {
+namespace {
+
+// The system's full-path rule: relative paths against the current directory,
+// "." and ".." resolved, forward slashes made backslashes.
+std::wstring AbsolutePath(const std::wstring& path) {
+  if (path.empty()) return path;
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD needed = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
+                                          buffer.data(), nullptr);
+    if (needed == 0) throw FilesystemError("absolute", GetLastError(), path);
+    if (needed < buffer.size()) {
+      buffer.resize(needed);
+      return buffer;
+    }
+    buffer.assign(needed, L'\0');
+  }
+}
+
+}  // namespace
+
+void ParseCommandLine(SetupOptions& options) {
+  int count = 0;
+  const LocalPtr<wchar_t*> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!arguments) return;
+  for (int i = 1; i < count; ++i) ApplyArgument(options, arguments.get()[i]);
+}
+
+std::wstring NormaliseTarget(const std::wstring& target) {
+  std::wstring normal = LexicallyNormal(AbsolutePath(target));
+  if (IsRootOnly(normal)) throw SetupError("A drive root cannot be used");
+  return normal;
+}
+
+}  // namespace orvanta

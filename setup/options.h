@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string_view>
+
+#include "base/run_state.h"
+
+namespace orvanta {
+
+// Applies one command-line argument to the options: "--quiet",
+// "--no-shortcut" and "--remove" exactly, "--target=" as a prefix with the
+// rest taken unchanged. Raises "Unknown setup argument" for anything else.
+void ApplyArgument(SetupOptions& options, std::wstring_view argument);
+
+// Reads the process command line into the options, left to right; the first
+// unknown argument raises and nothing to its right is read.
+void ParseCommandLine(SetupOptions& options);
+
+// The target made absolute by the system and normalised; a root, or the
+// empty path, raises "A drive root cannot be used". A failure to make it
+// absolute is the filesystem error "absolute" with the path as given.
+std::wstring NormaliseTarget(const std::wstring& target);
+
+}  // namespace orvanta

@@ -1,0 +1,86 @@
+#include "setup/sequence.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <exception>
+
+#include "base/path.h"
+#include "install/deploy.h"
+#include "install/directories.h"
+#include "install/location.h"
+#include "install/marker.h"
+#include "install/ownership.h"
+#include "install/remove.h"
+#include "setup/dialogs.h"
+#include "setup/options.h"
+#include "shell/shortcut.h"
+
+namespace orvanta {
+namespace {
+
+void StartApplication(const InstallPaths& paths) {
+  // Started and left alone: the setup program neither waits nor reports.
+  ShellExecuteW(nullptr, L"open", paths.executable.c_str(), nullptr, paths.targetDir.c_str(),
+                SW_SHOWNORMAL);
+}
+
+InstallPaths PathsFor(const std::wstring& targetDir) {
+  InstallPaths paths;
+  paths.targetDir = targetDir;
+  paths.marker = AppendPath(targetDir, kMarkerName);
+  paths.executable = AppendPath(targetDir, kExecutableName);
+  paths.readme = AppendPath(targetDir, kReadmeName);
+  return paths;
+}
+
+// Everything after COM start-up that may fail. A declined confirmation ends
+// the run with nothing changed and the Start menu not even looked up.
+void RunConfirmedSequence(SetupOptions& options) {
+  options.targetDir = ResolveInstallLocation();
+  ParseCommandLine(options);
+  InstallPaths paths = PathsFor(NormaliseTarget(options.targetDir));
+  // Decided once, before the dialog: both sequences act on this answer.
+  const bool owned = IsOwnedDirectory(paths.targetDir);
+  if (!options.quiet && !ConfirmWithUser(options.remove, paths.targetDir)) return;
+
+  const ShortcutPaths shortcuts = StartMenuShortcutPaths();
+  paths.primaryShortcut = shortcuts.primary;
+  paths.legacyShortcut = shortcuts.legacy;
+  if (options.remove) {
+    RunRemove(paths, owned);
+  } else {
+    RunInstall(paths, options, owned);
+  }
+}
+
+}  // namespace
+
+void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool owned) {
+  CheckForUnownedFiles(paths, owned);
+  if (!options.noShortcut) CheckShortcutConflict(paths);
+  CreateDirectoryChain(paths.targetDir);
+  DeployResource(kReadmeResource, paths.readme);
+  DeployResource(kApplicationResource, paths.executable);
+  WriteMarker(paths.targetDir);
+  if (!options.noShortcut) PlaceShortcut(paths);
+
+  NotifyShellOfUpdate(paths.executable);
+  if (!options.noShortcut) NotifyShellOfUpdate(paths.primaryShortcut);
+  if (!options.quiet && AskToStartApplication()) StartApplication(paths);
+}
+
+int RunSetup() {
+  SetupOptions options;
+  try {
+    RunConfirmedSequence(options);
+    return 0;
+  } catch (const std::exception& error) {
+    if (!options.quiet) ShowFailure(error.what());
+  } catch (...) {
+    if (!options.quiet) ShowFailure("unknown error");
+  }
+  return 1;
+}
+
+}  // namespace orvanta

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "base/run_state.h"
+
+namespace orvanta {
+
+inline constexpr wchar_t kShortcutName[] = L"Orvanta 演示计时器.lnk";
+inline constexpr wchar_t kLegacyShortcutName[] = L"Orvanta Native.lnk";
+inline constexpr wchar_t kShortcutDescription[] = L"Orvanta 演示计时器";
+// Must equal the identifier that the application gives its own process, so
+// that the taskbar treats the running program and the shortcut as one item.
+inline constexpr wchar_t kAppUserModelId[] = L"Orvanta.Native";
+
+struct ShortcutPaths {
+  std::wstring primary;
+  std::wstring legacy;
+};
+
+// The primary and legacy shortcut paths in a Programs folder.
+ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder);
+
+// The shortcut paths in the user's Start-menu Programs folder. Raises
+// "Cannot locate user folder".
+ShortcutPaths StartMenuShortcutPaths();
+
+// Whether something exists at the shortcut path, loads as a shell link and
+// stores a target path that names the executable (compared as normalised
+// text, A to Z folded). Needs neither the target nor the executable to exist.
+// Raises only the filesystem error "exists".
+bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable);
+
+// Saves a shell link to the executable at the shortcut path, replacing what is
+// there, with working directory, icon, description and AppUserModelID. Raises
+// "Cannot create shortcut" or "Cannot save shortcut".
+void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut);
+
+// Refuses an install whose primary shortcut belongs to something else:
+// "The Orvanta shortcut belongs to another program".
+void CheckShortcutConflict(const InstallPaths& paths);
+
+// Saves the primary shortcut, then retires the legacy one if it is ours.
+void PlaceShortcut(const InstallPaths& paths);
+
+// Tells the shell that the item at the path has changed.
+void NotifyShellOfUpdate(const std::wstring& path);
+
+}  // namespace orvanta

@@ -1,0 +1,101 @@
+#include "base/path.h"
+
+#include <gtest/gtest.h>
+
+namespace orvanta {
+namespace {
+
+struct Case {
+  const wchar_t* input;
+  const wchar_t* expected;
+};
+
+TEST(PathTest, AppendPutsExactlyOneBackslashBetweenParts) {
+  const Case cases[] = {
+      {L"C:\\Users\\ana", L"C:\\Users\\ana\\x"}, {L"C:\\Users\\ana\\", L"C:\\Users\\ana\\x"},
+      {L"C:/Users/", L"C:/Users/x"},             {L"C:", L"C:x"},
+      {L"", L"x"},                               {L"C:\\", L"C:\\x"},
+      {L"\\\\server\\share", L"\\\\server\\share\\x"}, {L"CC:", L"CC:\\x"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(AppendPath(c.input, L"x"), c.expected) << c.input;
+}
+
+TEST(PathTest, RootNameFollowsWindowsGrammar) {
+  const std::pair<const wchar_t*, std::size_t> cases[] = {
+      {L"C:\\Apps", 2},          {L"c:", 2},
+      {L"C", 0},                 {L"\\Apps", 0},
+      {L"\\\\server\\share", 8}, {L"//server/share", 8},
+      {L"\\\\server", 8},        {L"\\\\?\\C:\\x", 3},
+      {L"\\\\.\\pipe", 3},       {L"\\??\\C:\\", 3},
+      {L"\\\\?\\", 3},           {L"\\\\?\\\\x", 3},
+      {L"\\\\\\x", 0},           {L"1:\\x", 0},
+      {L"\u00C4:\\x", 0},        {L"", 0},
+  };
+  for (const auto& [path, length] : cases) EXPECT_EQ(RootNameLength(path), length) << path;
+}
+
+TEST(PathTest, NormalisationFollowsGenericRules) {
+  const Case cases[] = {
+      {L"", L""},
+      {L"D:/Apps//Orvanta/./Sub", L"D:\\Apps\\Orvanta\\Sub"},
+      {L"D:\\Apps\\Orvanta\\", L"D:\\Apps\\Orvanta\\"},
+      {L"D:\\Apps\\..\\Orvanta", L"D:\\Orvanta"},
+      {L"D:\\Apps\\Sub\\..", L"D:\\Apps\\"},
+      {L"C:\\..", L"C:\\"},
+      {L"C:\\..\\..\\x", L"C:\\x"},
+      {L"a\\..\\..\\b", L"..\\b"},
+      {L"a\\b\\..\\..", L"."},
+      {L"..\\..\\", L"..\\.."},
+      {L"./a", L"a"},
+      {L"a/.", L"a\\"},
+      {L"C:", L"C:"},
+      {L"C:.", L"C:"},
+      {L"//server//share//dir", L"\\\\server\\share\\dir"},
+      {L"\\\\?\\C:\\Apps\\.\\x", L"\\\\?\\C:\\Apps\\x"},
+      {L"D:\\MiXeD\\Case", L"D:\\MiXeD\\Case"},
+      {L"/", L"\\"},
+      {L"D:\\a\\...\\b", L"D:\\a\\...\\b"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(LexicallyNormal(c.input), c.expected) << c.input;
+}
+
+TEST(PathTest, OnlyRootsAndTheEmptyPathCountAsRoots) {
+  const wchar_t* roots[] = {L"",          L"C:",        L"C:\\",          L"C:/",
+                            L"C:\\\\",    L"\\",        L"\\\\server",    L"\\\\server\\",
+                            L"\\\\?\\",   L"\\\\?\\C:", L"\\\\?\\C:\\",   L"\\\\.\\D:/",
+                            L"\\??\\C:\\"};
+  for (const auto* path : roots) EXPECT_TRUE(IsRootOnly(path)) << path;
+  const wchar_t* notRoots[] = {L"C:\\Apps", L"\\\\server\\share", L"\\\\?\\C:\\Apps",
+                               L"\\\\?\\UNC\\server\\share", L"Apps", L"C:Apps",
+                               L"\\\\?\\CC:\\"};
+  for (const auto* path : notRoots) EXPECT_FALSE(IsRootOnly(path)) << path;
+}
+
+TEST(PathTest, ParentNeverCutsIntoTheRoot) {
+  const Case cases[] = {
+      {L"D:\\Apps\\Orvanta\\Orvanta.exe", L"D:\\Apps\\Orvanta"},
+      {L"D:\\Apps\\Orvanta\\\\Orvanta.exe", L"D:\\Apps\\Orvanta"},
+      {L"D:\\Orvanta.exe", L"D:\\"},
+      {L"D:Orvanta.exe", L"D:"},
+      {L"\\\\server\\share\\Orvanta.exe", L"\\\\server\\share"},
+      {L"Orvanta.exe", L""},
+      {L"D:/Apps/Orvanta.exe", L"D:/Apps"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ParentPath(c.input), c.expected) << c.input;
+}
+
+TEST(PathTest, SamePathTextFoldsOnlyAsciiLetters) {
+  const std::wstring exe = L"C:\\Users\\Ana\\Programs\\Orvanta\\Orvanta.exe";
+  EXPECT_TRUE(SamePathText(L"c:\\USERS\\ana\\programs\\orvanta\\ORVANTA.EXE", exe));
+  EXPECT_TRUE(SamePathText(L"C:/Users/Ana/Programs/Orvanta/Orvanta.exe", exe));
+  EXPECT_TRUE(SamePathText(L"C:\\Users\\\\Ana\\.\\Programs\\x\\..\\Orvanta\\Orvanta.exe", exe));
+  EXPECT_FALSE(SamePathText(L"C:\\Users\\Ana\\Programs\\Orvanta\\Orvanta.ex", exe));
+  EXPECT_FALSE(SamePathText(L"%LOCALAPPDATA%\\Programs\\Orvanta\\Orvanta.exe", exe));
+  // Accented letters differing only in case are different paths.
+  EXPECT_FALSE(SamePathText(L"C:\\Users\\\u00C9lise\\x.exe", L"C:\\Users\\\u00E9lise\\x.exe"));
+  EXPECT_TRUE(EqualIgnoringAsciiCase(L"AZaz", L"azAZ"));
+  EXPECT_FALSE(EqualIgnoringAsciiCase(L"[", L"{"));
+}
+
+}  // namespace
+}  // namespace orvanta
