@@ -13,8 +13,8 @@ std::string LookUpMessage(DWORD code, std::uint16_t language) {
   char* buffer = nullptr;
   const DWORD flags =
       FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER;
-  const DWORD length = FormatMessageA(flags, nullptr, code, language,
-                                      reinterpret_cast<char*>(&buffer), 0, nullptr);
+  const DWORD length =
+      FormatMessageA(flags, nullptr, code, language, reinterpret_cast<char*>(&buffer), 0, nullptr);
   const LocalPtr<char> owner(buffer);
   return length == 0 || buffer == nullptr ? std::string() : std::string(buffer, length);
 }

@@ -44,7 +44,8 @@ using LocalPtr = std::unique_ptr<T, LocalFreer>;
 // COM on this thread, apartment-threaded, released when the scope ends.
 class ComApartment {
  public:
-  ComApartment() noexcept : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
+  ComApartment() noexcept
+      : initialised_(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {}
   ~ComApartment() {
     if (initialised_) CoUninitialize();
   }

@@ -18,8 +18,8 @@ std::wstring AbsolutePath(const std::wstring& path) {
   if (path.empty()) return path;
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD needed = GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()),
-                                          buffer.data(), nullptr);
+    const DWORD needed =
+        GetFullPathNameW(path.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
     if (needed == 0) throw FilesystemError("absolute", GetLastError(), path);
     if (needed < buffer.size()) {
       buffer.resize(needed);

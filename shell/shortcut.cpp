@@ -24,8 +24,8 @@ constexpr int kStoredPathCapacity = 32768;
 
 ComPtr<IShellLinkW> NewShellLink() {
   ComPtr<IShellLinkW> link;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(&link)))) {
+  if (FAILED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) {
     return nullptr;
   }
   return link;
@@ -63,10 +63,13 @@ void SetAppUserModelId(IShellLinkW* link) {
 }  // namespace
 
 ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder) {
-  return {AppendPath(programsFolder, kShortcutName), AppendPath(programsFolder, kLegacyShortcutName)};
+  return {AppendPath(programsFolder, kShortcutName),
+          AppendPath(programsFolder, kLegacyShortcutName)};
 }
 
-ShortcutPaths StartMenuShortcutPaths() { return ShortcutPathsIn(KnownFolderPath(FOLDERID_Programs)); }
+ShortcutPaths StartMenuShortcutPaths() {
+  return ShortcutPathsIn(KnownFolderPath(FOLDERID_Programs));
+}
 
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
   if (!Exists(shortcut)) return false;

@@ -33,11 +33,11 @@ HWND CreateMainWindow(HINSTANCE instance) {
   windowClass.lpszClassName = kClassName;
   windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   RegisterClassW(&windowClass);
-  HWND window = CreateWindowExW(0, kClassName, L"Orvanta 演示计时器", WS_OVERLAPPEDWINDOW,
-                                CW_USEDEFAULT, CW_USEDEFAULT, 420, 140, nullptr, nullptr,
-                                instance, nullptr);
-  CreateWindowExW(0, L"STATIC", CurrentDirectory().c_str(), WS_CHILD | WS_VISIBLE, 12, 12, 380,
-                  40, window, reinterpret_cast<HMENU>(kDirectoryLabelId), instance, nullptr);
+  HWND window =
+      CreateWindowExW(0, kClassName, L"Orvanta 演示计时器", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, 420, 140, nullptr, nullptr, instance, nullptr);
+  CreateWindowExW(0, L"STATIC", CurrentDirectory().c_str(), WS_CHILD | WS_VISIBLE, 12, 12, 380, 40,
+                  window, reinterpret_cast<HMENU>(kDirectoryLabelId), instance, nullptr);
   return window;
 }
 

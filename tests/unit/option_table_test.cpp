@@ -32,9 +32,9 @@ TEST(OptionTableTest, TargetTakesTheRestUnchangedAndTheLastOneWins) {
 }
 
 TEST(OptionTableTest, AnythingElseIsUnknown) {
-  const wchar_t* unknown[] = {L"",          L"--Quiet",    L"--QUIET",  L"-quiet",
-                              L"--quiet=1", L"--target",   L"--TARGET=x", L"C:\\Apps",
-                              L"--quiet ",  L"--no_shortcut", L"--removes", L"/quiet"};
+  const wchar_t* unknown[] = {L"",          L"--Quiet",       L"--QUIET",    L"-quiet",
+                              L"--quiet=1", L"--target",      L"--TARGET=x", L"C:\\Apps",
+                              L"--quiet ",  L"--no_shortcut", L"--removes",  L"/quiet"};
   for (const auto* argument : unknown) {
     SetupOptions options;
     EXPECT_THROW(ApplyArgument(options, argument), SetupError) << argument;

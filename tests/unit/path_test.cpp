@@ -12,24 +12,36 @@ struct Case {
 
 TEST(PathTest, AppendPutsExactlyOneBackslashBetweenParts) {
   const Case cases[] = {
-      {L"C:\\Users\\ana", L"C:\\Users\\ana\\x"}, {L"C:\\Users\\ana\\", L"C:\\Users\\ana\\x"},
-      {L"C:/Users/", L"C:/Users/x"},             {L"C:", L"C:x"},
-      {L"", L"x"},                               {L"C:\\", L"C:\\x"},
-      {L"\\\\server\\share", L"\\\\server\\share\\x"}, {L"CC:", L"CC:\\x"},
+      {L"C:\\Users\\ana", L"C:\\Users\\ana\\x"},
+      {L"C:\\Users\\ana\\", L"C:\\Users\\ana\\x"},
+      {L"C:/Users/", L"C:/Users/x"},
+      {L"C:", L"C:x"},
+      {L"", L"x"},
+      {L"C:\\", L"C:\\x"},
+      {L"\\\\server\\share", L"\\\\server\\share\\x"},
+      {L"CC:", L"CC:\\x"},
   };
   for (const auto& c : cases) EXPECT_EQ(AppendPath(c.input, L"x"), c.expected) << c.input;
 }
 
 TEST(PathTest, RootNameFollowsWindowsGrammar) {
   const std::pair<const wchar_t*, std::size_t> cases[] = {
-      {L"C:\\Apps", 2},          {L"c:", 2},
-      {L"C", 0},                 {L"\\Apps", 0},
-      {L"\\\\server\\share", 8}, {L"//server/share", 8},
-      {L"\\\\server", 8},        {L"\\\\?\\C:\\x", 3},
-      {L"\\\\.\\pipe", 3},       {L"\\??\\C:\\", 3},
-      {L"\\\\?\\", 3},           {L"\\\\?\\\\x", 3},
-      {L"\\\\\\x", 0},           {L"1:\\x", 0},
-      {L"\u00C4:\\x", 0},        {L"", 0},
+      {L"C:\\Apps", 2},
+      {L"c:", 2},
+      {L"C", 0},
+      {L"\\Apps", 0},
+      {L"\\\\server\\share", 8},
+      {L"//server/share", 8},
+      {L"\\\\server", 8},
+      {L"\\\\?\\C:\\x", 3},
+      {L"\\\\.\\pipe", 3},
+      {L"\\??\\C:\\", 3},
+      {L"\\\\?\\", 3},
+      {L"\\\\?\\\\x", 3},
+      {L"\\\\\\x", 0},
+      {L"1:\\x", 0},
+      {L"\u00C4:\\x", 0},
+      {L"", 0},
   };
   for (const auto& [path, length] : cases) EXPECT_EQ(RootNameLength(path), length) << path;
 }
@@ -60,14 +72,14 @@ TEST(PathTest, NormalisationFollowsGenericRules) {
 }
 
 TEST(PathTest, OnlyRootsAndTheEmptyPathCountAsRoots) {
-  const wchar_t* roots[] = {L"",          L"C:",        L"C:\\",          L"C:/",
-                            L"C:\\\\",    L"\\",        L"\\\\server",    L"\\\\server\\",
-                            L"\\\\?\\",   L"\\\\?\\C:", L"\\\\?\\C:\\",   L"\\\\.\\D:/",
+  const wchar_t* roots[] = {L"",          L"C:",        L"C:\\",        L"C:/",
+                            L"C:\\\\",    L"\\",        L"\\\\server",  L"\\\\server\\",
+                            L"\\\\?\\",   L"\\\\?\\C:", L"\\\\?\\C:\\", L"\\\\.\\D:/",
                             L"\\??\\C:\\"};
   for (const auto* path : roots) EXPECT_TRUE(IsRootOnly(path)) << path;
-  const wchar_t* notRoots[] = {L"C:\\Apps", L"\\\\server\\share", L"\\\\?\\C:\\Apps",
-                               L"\\\\?\\UNC\\server\\share", L"Apps", L"C:Apps",
-                               L"\\\\?\\CC:\\"};
+  const wchar_t* notRoots[] = {
+      L"C:\\Apps", L"\\\\server\\share", L"\\\\?\\C:\\Apps", L"\\\\?\\UNC\\server\\share", L"Apps",
+      L"C:Apps",   L"\\\\?\\CC:\\"};
   for (const auto* path : notRoots) EXPECT_FALSE(IsRootOnly(path)) << path;
 }
 

@@ -1,0 +1,345 @@
+#include "e2e/harness.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <utility>
+
+using Microsoft::WRL::ComPtr;
+
+namespace orvanta::e2e {
+namespace {
+
+Inputs& MutableInputs() {
+  static Inputs inputs;
+  return inputs;
+}
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kLocalAppDataValue[] = L"Local AppData";
+constexpr wchar_t kProgramsValue[] = L"Programs";
+
+std::optional<std::wstring> ReadShellFolder(const wchar_t* value) {
+  wchar_t buffer[MAX_PATH * 4] = {};
+  DWORD size = sizeof(buffer);
+  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, value,
+                   RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, buffer,
+                   &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(buffer);
+}
+
+void WriteShellFolder(const wchar_t* value, const std::wstring& path) {
+  const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
+  ASSERT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, value, REG_EXPAND_SZ, path.c_str(), bytes),
+      ERROR_SUCCESS);
+}
+
+void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>& path) {
+  if (path) {
+    WriteShellFolder(value, *path);
+  } else {
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, value);
+  }
+}
+
+std::wstring UniqueTempDirectory() {
+  static std::atomic<unsigned> counter{0};
+  wchar_t temp[MAX_PATH + 1] = {};
+  GetTempPathW(MAX_PATH + 1, temp);
+  std::wstring path = std::wstring(temp) + L"orvanta-e2e-" +
+                      std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(counter++);
+  DeleteTree(path);
+  MakeDirectories(path);
+  return path;
+}
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  // Enough for the arguments the tests pass: no embedded quotes.
+  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"" + argument;
+  if (!quoted.empty() && quoted.back() == L'\\') quoted += L'\\';
+  return quoted + L"\"";
+}
+
+struct DialogSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM data) {
+  auto* search = reinterpret_cast<DialogSearch*>(data);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[64] = {};
+  GetClassNameW(window, className, 64);
+  if (owner != search->processId || std::wstring(className) != L"#32770" ||
+      !IsWindowVisible(window)) {
+    return TRUE;
+  }
+  search->found = window;
+  return FALSE;
+}
+
+std::wstring WindowText(HWND window) {
+  const int length = GetWindowTextLengthW(window);
+  std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), length + 1)));
+  return text;
+}
+
+Dialog DescribeDialog(HWND window) {
+  Dialog dialog;
+  dialog.window = window;
+  dialog.title = WindowText(window);
+  constexpr int kMessageTextId = 0xFFFF;
+  if (HWND label = GetDlgItem(window, kMessageTextId)) dialog.text = WindowText(label);
+  return dialog;
+}
+
+}  // namespace
+
+const Inputs& TestInputs() { return MutableInputs(); }
+void SetTestInputs(Inputs inputs) { MutableInputs() = std::move(inputs); }
+
+Profile::Profile() : root_(UniqueTempDirectory()) {
+  localAppData_ = root_ + L"\\Local";
+  programs_ = root_ + L"\\Start Menu\\Programs";
+  MakeDirectories(localAppData_);
+  MakeDirectories(programs_);
+  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
+    saved_.emplace_back(value, ReadShellFolder(value));
+  }
+  WriteShellFolder(kLocalAppDataValue, localAppData_);
+  WriteShellFolder(kProgramsValue, programs_);
+}
+
+Profile::~Profile() {
+  for (const auto& [value, path] : saved_) RestoreShellFolder(value.c_str(), path);
+  DeleteTree(root_);
+}
+
+std::wstring Profile::defaultTarget() const { return localAppData_ + L"\\Programs\\Orvanta"; }
+std::wstring Profile::primaryShortcut() const { return programs_ + L"\\Orvanta 演示计时器.lnk"; }
+std::wstring Profile::legacyShortcut() const { return programs_ + L"\\Orvanta Native.lnk"; }
+void Profile::BreakLocalAppData() { WriteShellFolder(kLocalAppDataValue, root_ + L"\\missing"); }
+void Profile::BreakPrograms() { WriteShellFolder(kProgramsValue, root_ + L"\\missing"); }
+
+bool Dialog::Has(int buttonId) const { return GetDlgItem(window, buttonId) != nullptr; }
+
+void Dialog::Press(int buttonId) const {
+  HWND button = GetDlgItem(window, buttonId);
+  PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
+  // The next dialog must not be mistaken for this one while it closes.
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
+  EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
+}
+
+SetupRun::SetupRun(const std::vector<std::wstring>& arguments,
+                   const std::wstring& currentDirectory) {
+  std::wstring commandLine = QuoteArgument(TestInputs().setupProgram);
+  for (const auto& argument : arguments) commandLine += L" " + QuoteArgument(argument);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  const BOOL started = CreateProcessW(
+      TestInputs().setupProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &process_);
+  EXPECT_TRUE(started) << "cannot start the setup program, error " << GetLastError();
+}
+
+SetupRun::~SetupRun() {
+  if (process_.hProcess == nullptr) return;
+  if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+    TerminateProcess(process_.hProcess, 99);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+std::optional<Dialog> SetupRun::NextDialog(DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (GetTickCount64() < deadline) {
+    DialogSearch search{process_.dwProcessId, nullptr};
+    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      sawDialog_ = true;
+      Sleep(100);  // Let the box finish laying out its text.
+      return DescribeDialog(search.found);
+    }
+    if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+DWORD SetupRun::ExitCode(DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  while (WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT) {
+    DialogSearch search{process_.dwProcessId, nullptr};
+    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+    if (search.found != nullptr) {
+      sawDialog_ = true;
+      ADD_FAILURE() << "unexpected dialog: " << testing::PrintToString(WindowText(search.found));
+      return 0xDEAD;
+    }
+    if (GetTickCount64() > deadline) {
+      ADD_FAILURE() << "the setup program did not end in time";
+      return 0xDEAD;
+    }
+  }
+  DWORD code = 0;
+  GetExitCodeProcess(process_.hProcess, &code);
+  return code;
+}
+
+DWORD RunQuiet(std::vector<std::wstring> arguments) {
+  arguments.insert(arguments.begin(), L"--quiet");
+  SetupRun run(arguments);
+  return run.ExitCode();
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write test file";
+  DWORD written = 0;
+  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+  ASSERT_EQ(written, bytes.size());
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::wstring> ListNames(const std::wstring& directory) {
+  std::vector<std::wstring> names;
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name != L"." && name != L"..") names.push_back(name);
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void MakeDirectories(const std::wstring& path) {
+  SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+}
+
+void DeleteTree(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    DeleteFileW(path.c_str());
+    return;
+  }
+  for (const auto& name : ListNames(path)) DeleteTree(path + L"\\" + name);
+  RemoveDirectoryW(path.c_str());
+}
+
+std::string PayloadBytes(const wchar_t* name) {
+  return ReadBytes(TestInputs().payloadDir + L"\\" + name).value_or("<payload missing>");
+}
+
+HeldFile::HeldFile(const std::wstring& path, DWORD share)
+    : handle_(CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                          FILE_ATTRIBUTE_NORMAL, nullptr)) {
+  EXPECT_TRUE(held()) << "cannot hold the file open";
+}
+
+HeldFile::~HeldFile() {
+  if (held()) CloseHandle(handle_);
+}
+
+std::optional<LinkFields> ReadLink(const std::wstring& path) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  if (FAILED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ))) {
+    return std::nullopt;
+  }
+  LinkFields fields;
+  std::vector<wchar_t> buffer(32768, L'\0');
+  link->GetPath(buffer.data(), 32768, nullptr, SLGP_RAWPATH);
+  fields.target = buffer.data();
+  buffer.assign(32768, L'\0');
+  link->GetWorkingDirectory(buffer.data(), 32768);
+  fields.workingDirectory = buffer.data();
+  buffer.assign(32768, L'\0');
+  link->GetIconLocation(buffer.data(), 32768, &fields.iconIndex);
+  fields.iconPath = buffer.data();
+  buffer.assign(32768, L'\0');
+  link->GetDescription(buffer.data(), 32768);
+  fields.description = buffer.data();
+  return fields;
+}
+
+void WriteLink(const std::wstring& path, const std::wstring& target) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> file;
+  ASSERT_TRUE(SUCCEEDED(
+      CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))));
+  link->SetPath(target.c_str());
+  ASSERT_TRUE(SUCCEEDED(link.As(&file)));
+  ASSERT_TRUE(SUCCEEDED(file->Save(path.c_str(), TRUE)));
+}
+
+std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  HWND window = nullptr;
+  while (window == nullptr && GetTickCount64() < deadline) {
+    window = FindWindowW(L"OrvantaStandInWindow", nullptr);
+    if (window == nullptr) Sleep(100);
+  }
+  if (window == nullptr) return std::nullopt;
+  StartedApplication started;
+  constexpr int kDirectoryLabelId = 100;
+  started.workingDirectory = WindowText(GetDlgItem(window, kDirectoryLabelId));
+  DWORD processId = 0;
+  GetWindowThreadProcessId(window, &processId);
+  HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
+                               FALSE, processId);
+  if (process != nullptr) {
+    wchar_t image[32768] = {};
+    DWORD size = 32768;
+    if (QueryFullProcessImageNameW(process, 0, image, &size)) started.imagePath = image;
+  }
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  if (process != nullptr) {
+    if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) TerminateProcess(process, 0);
+    CloseHandle(process);
+  }
+  return started;
+}
+
+}  // namespace orvanta::e2e

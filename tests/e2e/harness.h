@@ -1,0 +1,121 @@
+#pragma once
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// Runs the built setup program as a user or a script would, in a profile of
+// its own, and looks at what it did: its dialogs, its exit code, the files.
+namespace orvanta::e2e {
+
+// Paths handed to the test program on its command line.
+struct Inputs {
+  std::wstring setupProgram;  // Orvanta-Setup.exe
+  std::wstring payloadDir;    // the staged Orvanta.exe and README.md it embeds
+};
+const Inputs& TestInputs();
+void SetTestInputs(Inputs inputs);
+
+// A fresh local application-data folder and Start-menu Programs folder for
+// one test, redirected in the registry and restored afterwards.
+class Profile {
+ public:
+  Profile();
+  ~Profile();
+  Profile(const Profile&) = delete;
+  Profile& operator=(const Profile&) = delete;
+
+  const std::wstring& root() const { return root_; }
+  const std::wstring& localAppData() const { return localAppData_; }
+  const std::wstring& programs() const { return programs_; }
+  std::wstring defaultTarget() const;  // Programs\Orvanta below localAppData
+  std::wstring primaryShortcut() const;
+  std::wstring legacyShortcut() const;
+  // Points a folder at a directory that does not exist, so the shell fails.
+  void BreakLocalAppData();
+  void BreakPrograms();
+
+ private:
+  std::wstring root_;
+  std::wstring localAppData_;
+  std::wstring programs_;
+  std::vector<std::pair<std::wstring, std::optional<std::wstring>>> saved_;
+};
+
+// A message box as the user sees it.
+struct Dialog {
+  HWND window = nullptr;
+  std::wstring title;
+  std::wstring text;
+  bool Has(int buttonId) const;
+  void Press(int buttonId) const;
+};
+
+// One run of the setup program.
+class SetupRun {
+ public:
+  explicit SetupRun(const std::vector<std::wstring>& arguments,
+                    const std::wstring& currentDirectory = L"");
+  ~SetupRun();
+  SetupRun(const SetupRun&) = delete;
+  SetupRun& operator=(const SetupRun&) = delete;
+
+  // The next message box of this run; nullopt when the run ends without one.
+  std::optional<Dialog> NextDialog(DWORD timeoutMs = 20000);
+  // Waits for the exit and returns the exit code; fails the test if a dialog
+  // is still waiting or the run does not end in time.
+  DWORD ExitCode(DWORD timeoutMs = 30000);
+  // Whether any message box was seen while waiting.
+  bool sawDialog() const { return sawDialog_; }
+
+ private:
+  PROCESS_INFORMATION process_{};
+  bool sawDialog_ = false;
+};
+
+// Runs with --quiet added and returns the exit code, failing on any dialog.
+DWORD RunQuiet(std::vector<std::wstring> arguments);
+
+// Files.
+std::optional<std::string> ReadBytes(const std::wstring& path);
+void WriteBytes(const std::wstring& path, const std::string& bytes);
+bool PathExists(const std::wstring& path);
+std::vector<std::wstring> ListNames(const std::wstring& directory);
+void MakeDirectories(const std::wstring& path);
+void DeleteTree(const std::wstring& path);
+std::string PayloadBytes(const wchar_t* name);
+
+// A file opened with no sharing, as the running application holds its image.
+class HeldFile {
+ public:
+  explicit HeldFile(const std::wstring& path, DWORD share = 0);
+  ~HeldFile();
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  bool held() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+ private:
+  HANDLE handle_;
+};
+
+// Shell links.
+struct LinkFields {
+  std::wstring target;
+  std::wstring workingDirectory;
+  std::wstring iconPath;
+  int iconIndex = -1;
+  std::wstring description;
+};
+std::optional<LinkFields> ReadLink(const std::wstring& path);
+void WriteLink(const std::wstring& path, const std::wstring& target);
+
+// The started application: its window's label shows its working directory.
+struct StartedApplication {
+  std::wstring imagePath;
+  std::wstring workingDirectory;
+};
+std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = 20000);
+
+}  // namespace orvanta::e2e
