@@ -110,8 +110,10 @@ Dialog DescribeDialog(HWND window) {
 const Inputs& TestInputs() { return MutableInputs(); }
 void SetTestInputs(Inputs inputs) { MutableInputs() = std::move(inputs); }
 
-Profile::Profile() : root_(UniqueTempDirectory()) {
-  localAppData_ = root_ + L"\\Local";
+Profile::Profile() : Profile(L"Local") {}
+
+Profile::Profile(const std::wstring& localFolderName) : root_(UniqueTempDirectory()) {
+  localAppData_ = root_ + L"\\" + localFolderName;
   programs_ = root_ + L"\\Start Menu\\Programs";
   MakeDirectories(localAppData_);
   MakeDirectories(programs_);
@@ -140,6 +142,13 @@ void Dialog::Press(int buttonId) const {
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                reinterpret_cast<LPARAM>(button));
   // The next dialog must not be mistaken for this one while it closes.
+  const ULONGLONG deadline = GetTickCount64() + 10000;
+  while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
+  EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
+}
+
+void Dialog::Close() const {
+  PostMessageW(window, WM_CLOSE, 0, 0);
   const ULONGLONG deadline = GetTickCount64() + 10000;
   while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
   EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
@@ -206,6 +215,34 @@ DWORD RunQuiet(std::vector<std::wstring> arguments) {
   arguments.insert(arguments.begin(), L"--quiet");
   SetupRun run(arguments);
   return run.ExitCode();
+}
+
+std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
+                                    const std::wstring& currentDirectory) {
+  SetupRun run(arguments, currentDirectory);
+  const auto confirmation = run.NextDialog();
+  if (!confirmation) {
+    ADD_FAILURE() << "no confirmation dialog";
+    return L"";
+  }
+  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  confirmation->Press(IDCANCEL);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  return confirmation->text;
+}
+
+std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
+                               const std::wstring& currentDirectory) {
+  SetupRun run(arguments, currentDirectory);
+  const auto failure = run.NextDialog();
+  if (!failure) {
+    ADD_FAILURE() << "no failure dialog";
+    return L"";
+  }
+  EXPECT_EQ(failure->title, L"Orvanta 安装失败");
+  failure->Press(IDOK);
+  EXPECT_EQ(run.ExitCode(), 1u);
+  return failure->text;
 }
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {

@@ -23,6 +23,9 @@ void SetTestInputs(Inputs inputs);
 class Profile {
  public:
   Profile();
+  // The local application-data folder gets this name below the profile's
+  // root, so that a test can give it characters outside ASCII.
+  explicit Profile(const std::wstring& localFolderName);
   ~Profile();
   Profile(const Profile&) = delete;
   Profile& operator=(const Profile&) = delete;
@@ -51,6 +54,8 @@ struct Dialog {
   std::wstring text;
   bool Has(int buttonId) const;
   void Press(int buttonId) const;
+  // Closes the box as its close button does.
+  void Close() const;
 };
 
 // One run of the setup program.
@@ -77,6 +82,15 @@ class SetupRun {
 
 // Runs with --quiet added and returns the exit code, failing on any dialog.
 DWORD RunQuiet(std::vector<std::wstring> arguments);
+
+// Runs, expects the confirmation dialog, cancels it and expects exit code 0;
+// returns the dialog's text (empty when none was shown).
+std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
+                                    const std::wstring& currentDirectory = L"");
+// Runs, expects the failure dialog as the first one, answers it and expects
+// exit code 1; returns the dialog's text (empty when none was shown).
+std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
+                               const std::wstring& currentDirectory = L"");
 
 // Files.
 std::optional<std::string> ReadBytes(const std::wstring& path);
