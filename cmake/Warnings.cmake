@@ -7,11 +7,18 @@ function(orvanta_warnings target)
   endif()
 endfunction()
 
-# Unicode GUI entry, and on mingw a static runtime so that only system DLLs are imported.
+# Unicode GUI entry, and on mingw a static runtime so that only system DLLs are
+# imported. No time stamp and no build path goes into the binary, so that the
+# same sources and payload give the same bytes wherever and whenever they are built.
 function(orvanta_windows_program target)
   if(MINGW)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
-                        -Wl,--gc-sections -s)
-    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
+                        -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
+    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections
+                           -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
+                           -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+  elseif(MSVC)
+    target_link_options(${target} PRIVATE /Brepro)
+    target_compile_options(${target} PRIVATE /Brepro)
   endif()
 endfunction()
