@@ -1,0 +1,138 @@
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "base/path.h"
+#include "fuzz_input.h"
+
+// Properties of the path grammar over any UTF-16 text. The input is one path,
+// or two separated by a NUL unit, which never occurs inside a real path.
+namespace orvanta::fuzz {
+namespace {
+
+bool IsSlash(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+std::wstring FoldAscii(std::wstring text) {
+  for (auto& c : text) {
+    if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c + (L'a' - L'A'));
+  }
+  return text;
+}
+
+std::size_t SlashesFrom(std::wstring_view path, std::size_t pos) {
+  while (pos < path.size() && IsSlash(path[pos])) ++pos;
+  return pos;
+}
+
+// The root-name grammar written out again from its description, so that the
+// product's version is checked against something that does not share code.
+bool ReferenceDevicePrefix(std::wstring_view p) {
+  if (p.size() < 4 || !IsSlash(p[0]) || !IsSlash(p[3])) return false;
+  if (p.size() > 4 && IsSlash(p[4])) return false;
+  return (IsSlash(p[1]) && (p[2] == L'?' || p[2] == L'.')) || (p[1] == L'?' && p[2] == L'?');
+}
+
+std::size_t ReferenceRootName(std::wstring_view p) {
+  const auto letter = [](wchar_t c) { return (c | 0x20) >= L'a' && (c | 0x20) <= L'z'; };
+  if (p.size() >= 2 && letter(p[0]) && p[1] == L':') return 2;
+  if (ReferenceDevicePrefix(p)) return 3;
+  if (p.size() < 3 || !IsSlash(p[0]) || !IsSlash(p[1]) || IsSlash(p[2])) return 0;
+  std::size_t end = 3;
+  while (end < p.size() && !IsSlash(p[end])) ++end;
+  return end;
+}
+
+bool ReferenceRootOnly(std::wstring_view p) {
+  const std::size_t rootName = ReferenceRootName(p);
+  const std::size_t afterRoot = SlashesFrom(p, rootName);
+  if (afterRoot == p.size()) return true;
+  // \\?\C:\ and \??\C: name the same root as C:\.
+  if (!ReferenceDevicePrefix(p)) return false;
+  const std::wstring_view rest = p.substr(afterRoot);
+  return ReferenceRootName(rest) == 2 && SlashesFrom(rest, 2) == rest.size();
+}
+
+std::wstring RootNameOf(std::wstring_view path) {
+  std::wstring name(path.substr(0, RootNameLength(path)));
+  std::replace(name.begin(), name.end(), L'/', L'\\');
+  return name;
+}
+
+bool HasDoubledSeparator(std::wstring_view path, std::size_t from) {
+  for (std::size_t i = from; i + 1 < path.size(); ++i) {
+    if (IsSlash(path[i]) && IsSlash(path[i + 1])) return true;
+  }
+  return false;
+}
+
+void CheckGrammar(const std::wstring& x) {
+  Require(RootNameLength(x) == ReferenceRootName(x), "root name follows the grammar", x);
+  Require(RootLength(x) == SlashesFrom(x, RootNameLength(x)),
+          "root takes the separators after the name", x);
+  Require(IsRootOnly(x) == ReferenceRootOnly(x), "IsRootOnly agrees with the grammar", x);
+}
+
+void CheckNormal(const std::wstring& x) {
+  const std::wstring normal = LexicallyNormal(x);
+  Require(normal.empty() == x.empty(), "only the empty path normalises to empty", x);
+  if (x.empty()) return;
+  // A root name that dropping leading elements exposes (.\a:b gives a:b,
+  // \??\\x gives \??\x) is read as one the next time, so such inputs are
+  // spared idempotence and the root-name check.
+  const std::size_t rootName = RootNameLength(x);
+  const bool rootExposed = rootName == 0 && RootNameLength(normal) > 0;
+  if (!rootExposed) Require(LexicallyNormal(normal) == normal, "normalisation is idempotent", x);
+  Require(FoldAscii(normal) == LexicallyNormal(FoldAscii(x)), "letter case is kept", x);
+  Require(normal.find(L'/') == normal.npos, "only backslashes come out", x);
+  if (!rootExposed) Require(RootNameOf(normal) == RootNameOf(x), "the root name is kept", x);
+  if (RootLength(x) > rootName) {
+    Require(normal.size() > rootName && normal[rootName] == L'\\', "a root directory is kept", x);
+  }
+  Require(!HasDoubledSeparator(normal, RootNameLength(normal)), "no doubled separator", x);
+}
+
+void CheckParent(const std::wstring& x) {
+  const std::wstring parent = ParentPath(x);
+  Require(x.starts_with(parent), "the parent is a prefix", x);
+  Require(parent.size() >= RootLength(x), "the parent keeps the root", x);
+  if (parent.size() > RootLength(x)) {
+    Require(!IsSlash(parent.back()), "no separator trails the parent", x);
+  }
+}
+
+void CheckAppend(const std::wstring& left, const std::wstring& name) {
+  const std::wstring joined = AppendPath(left, name);
+  Require(joined.starts_with(left) && joined.ends_with(name), "the join keeps both parts", joined);
+  const bool bareDrive = left.size() == 2 && ReferenceRootName(left) == 2;
+  const bool needsSeparator = !left.empty() && !IsSlash(left.back()) && !bareDrive;
+  const std::size_t added = needsSeparator ? 1 : 0;
+  Require(joined.size() == left.size() + name.size() + added, "one separator at most", joined);
+  if (needsSeparator) Require(joined[left.size()] == L'\\', "the added separator is '\\'", joined);
+}
+
+void CheckSameText(const std::wstring& a, const std::wstring& b) {
+  Require(SamePathText(a, a), "same text is reflexive", a);
+  Require(SamePathText(a, b) == SamePathText(b, a), "same text is symmetric", a + L'\0' + b);
+  Require(SamePathText(a, FoldAscii(a)), "same text ignores ASCII case", a);
+  Require(EqualIgnoringAsciiCase(a, b) == (FoldAscii(a) == FoldAscii(b)), "ASCII folding", a);
+}
+
+}  // namespace
+}  // namespace orvanta::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace orvanta::fuzz;
+  const std::wstring input = WideFromUnits(data, size);
+  const auto parts = SplitAt<wchar_t>(input, L'\0');
+  for (const auto& part : parts) {
+    CheckGrammar(part);
+    CheckNormal(part);
+    CheckParent(part);
+  }
+  const std::wstring& second = parts.size() > 1 ? parts[1] : parts[0];
+  CheckAppend(parts[0], second);
+  CheckSameText(parts[0], second);
+  return 0;
+}
