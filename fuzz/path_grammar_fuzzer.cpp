@@ -117,6 +117,14 @@ void CheckSameText(const std::wstring& a, const std::wstring& b) {
   Require(SamePathText(a, b) == SamePathText(b, a), "same text is symmetric", a + L'\0' + b);
   Require(SamePathText(a, FoldAscii(a)), "same text ignores ASCII case", a);
   Require(EqualIgnoringAsciiCase(a, b) == (FoldAscii(a) == FoldAscii(b)), "ASCII folding", a);
+  // Flipping bit 0x20 is a change of case for ASCII letters and a different
+  // character for everything else, accented letters included.
+  std::wstring flipped = a;
+  for (auto& c : flipped) c ^= 0x20;
+  const bool allLetters = std::all_of(a.begin(), a.end(), [](wchar_t c) {
+    return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z');
+  });
+  Require(EqualIgnoringAsciiCase(a, flipped) == allLetters, "only A to Z fold", a);
 }
 
 }  // namespace
