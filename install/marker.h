@@ -8,8 +8,8 @@ namespace orvanta {
 // the marker line. Every problem in opening or reading it answers false.
 bool IsOwnedDirectory(const std::wstring& directory);
 
-// Writes the installation marker into the directory through a staged file, so
-// that a failed write leaves an earlier marker as it was. Raises
+// Writes the installation marker into the directory, replacing an earlier one;
+// when the marker cannot be opened for writing it stays as it was. Raises
 // "Cannot write installation marker".
 void WriteMarker(const std::wstring& directory);
 
