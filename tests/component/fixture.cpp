@@ -1,0 +1,125 @@
+#include "component/fixture.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#include "base/errors.h"
+#include "base/path.h"
+
+namespace orvanta::test {
+namespace {
+
+std::wstring NewTempDirectory() {
+  static std::atomic<unsigned> counter{0};
+  wchar_t temp[MAX_PATH + 1] = {};
+  if (GetTempPathW(MAX_PATH + 1, temp) == 0) throw std::runtime_error("no temp path");
+  const std::wstring name = L"orvanta-component-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                            std::to_wstring(++counter);
+  std::wstring path = AppendPath(temp, name);
+  if (!CreateDirectoryW(path.c_str(), nullptr)) throw std::runtime_error("cannot make temp dir");
+  return path;
+}
+
+}  // namespace
+
+void ComponentTest::SetUp() { dir_ = NewTempDirectory(); }
+
+void ComponentTest::TearDown() {
+  RemoveTree(dir_);
+  EXPECT_FALSE(IsDirectory(dir_)) << "test directory left behind";
+}
+
+std::wstring ComponentTest::Path(std::wstring_view name) const { return AppendPath(dir_, name); }
+
+void WriteBytes(const std::wstring& path, std::string_view bytes) {
+  const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+  DWORD written = 0;
+  if (!file.valid() ||
+      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+      written != bytes.size()) {
+    throw std::runtime_error("cannot write test file");
+  }
+}
+
+std::optional<std::string> ReadBytes(const std::wstring& path) {
+  const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file.valid()) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    bytes.append(buffer, read);
+  }
+  return bytes;
+}
+
+std::string PayloadBytes(const char* name) {
+  const std::string path = std::string(ORVANTA_COMPONENT_PAYLOAD_DIR) + "/" + name;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("missing test payload " + path);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+namespace {
+
+// Calls the visitor for each entry of the directory but "." and "..".
+void ForEachEntry(const std::wstring& directory,
+                  const std::function<void(const WIN32_FIND_DATAW&)>& visit) {
+  WIN32_FIND_DATAW data{};
+  const HANDLE find = FindFirstFileW(AppendPath(directory, L"*").c_str(), &data);
+  if (find == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring_view name = data.cFileName;
+    if (name != L"." && name != L"..") visit(data);
+  } while (FindNextFileW(find, &data));
+  FindClose(find);
+}
+
+}  // namespace
+
+int CountEntries(const std::wstring& directory) {
+  int count = 0;
+  ForEachEntry(directory, [&count](const WIN32_FIND_DATAW&) { ++count; });
+  return count;
+}
+
+void RemoveTree(const std::wstring& directory) {
+  ForEachEntry(directory, [&directory](const WIN32_FIND_DATAW& data) {
+    const std::wstring path = AppendPath(directory, data.cFileName);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      RemoveTree(path);
+      return;
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  });
+  RemoveDirectoryW(directory.c_str());
+}
+
+HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
+  return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+std::string SetupErrorText(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const SetupError& error) {
+    return error.what();
+  }
+  return "<no error>";
+}
+
+}  // namespace orvanta::test

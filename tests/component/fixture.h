@@ -1,0 +1,51 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/win_handles.h"
+
+// What every component test needs: COM on the thread and a fresh directory
+// under %TEMP%, both gone again when the test ends, failed or not.
+namespace orvanta::test {
+
+class ComponentTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The name joined onto the test's own directory.
+  std::wstring Path(std::wstring_view name) const;
+  const std::wstring& dir() const { return dir_; }
+
+ private:
+  ComApartment com_;
+  std::wstring dir_;
+};
+
+// Writes the bytes as the whole file, creating or truncating it.
+void WriteBytes(const std::wstring& path, std::string_view bytes);
+// The whole file, or nothing when it cannot be opened.
+std::optional<std::string> ReadBytes(const std::wstring& path);
+// A file of the generated test payloads, read from the build tree.
+std::string PayloadBytes(const char* name);
+
+bool IsDirectory(const std::wstring& path);
+// How many entries the directory holds, "." and ".." not counted.
+int CountEntries(const std::wstring& directory);
+// Deletes the directory with everything in it, read-only files included.
+void RemoveTree(const std::wstring& directory);
+
+// Opens an existing file as another program would, to hold it while a test
+// runs; the caller owns the handle at once: FileHandle held(OpenHeld(...)).
+HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
+
+// The text of the SetupError that the action raises; "<no error>" when it
+// raises none. Any other exception passes through to the test.
+std::string SetupErrorText(const std::function<void()>& action);
+
+}  // namespace orvanta::test

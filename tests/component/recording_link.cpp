@@ -1,0 +1,311 @@
+#include "component/recording_link.h"
+
+#include <shlobj.h>
+
+#include <atomic>
+
+using Microsoft::WRL::ComPtr;
+
+namespace orvanta::test {
+
+int LinkRecord::IndexOf(const std::string& method) const {
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    if (calls[i].method == method) return static_cast<int>(i);
+  }
+  return -1;
+}
+
+const LinkCall* LinkRecord::Find(const std::string& method) const {
+  const int index = IndexOf(method);
+  return index < 0 ? nullptr : &calls[index];
+}
+
+namespace {
+
+// The reference count of the test's own COM objects. WRL's RuntimeClass is
+// not in this mingw, so the test classes count for themselves; product code
+// only ever holds interfaces through ComPtr.
+class RefCount {
+ public:
+  ULONG Add() noexcept { return ++count_; }
+  // True when the last reference is gone.
+  bool Drop(ULONG& remaining) noexcept { return (remaining = --count_) == 0; }
+
+ private:
+  std::atomic<ULONG> count_{1};
+};
+
+std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
+
+class RecordingLink final : public IShellLinkW, public IPersistFile, public IPropertyStore {
+ public:
+  RecordingLink(ComPtr<IShellLinkW> inner, std::shared_ptr<LinkRecord> record)
+      : link_(std::move(inner)), record_(std::move(record)) {
+    link_.As(&file_);
+  }
+
+  // IUnknown
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    *object = nullptr;
+    if (riid == IID_IUnknown || riid == IID_IShellLinkW) {
+      *object = static_cast<IShellLinkW*>(this);
+    } else if ((riid == IID_IPersistFile || riid == IID_IPersist) && file_) {
+      *object = static_cast<IPersistFile*>(this);
+    } else if (riid == IID_IPropertyStore && SUCCEEDED(link_.As(&store_))) {
+      if (record_->onPropertyStore) record_->onPropertyStore();
+      *object = static_cast<IPropertyStore*>(this);
+    } else {
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG remaining = 0;
+    if (refs_.Drop(remaining)) delete this;
+    return remaining;
+  }
+
+  // IShellLinkW
+  STDMETHODIMP GetPath(LPWSTR file, int cch, WIN32_FIND_DATAW* data, DWORD flags) override {
+    return link_->GetPath(file, cch, data, flags);
+  }
+  STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* list) override { return link_->GetIDList(list); }
+  STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE list) override {
+    Log("SetIDList", nullptr);
+    return link_->SetIDList(list);
+  }
+  STDMETHODIMP GetDescription(LPWSTR name, int cch) override {
+    return link_->GetDescription(name, cch);
+  }
+  STDMETHODIMP SetDescription(LPCWSTR name) override {
+    Log("SetDescription", name);
+    return link_->SetDescription(name);
+  }
+  STDMETHODIMP GetWorkingDirectory(LPWSTR dir, int cch) override {
+    return link_->GetWorkingDirectory(dir, cch);
+  }
+  STDMETHODIMP SetWorkingDirectory(LPCWSTR dir) override {
+    Log("SetWorkingDirectory", dir);
+    return link_->SetWorkingDirectory(dir);
+  }
+  STDMETHODIMP GetArguments(LPWSTR args, int cch) override {
+    return link_->GetArguments(args, cch);
+  }
+  STDMETHODIMP SetArguments(LPCWSTR args) override {
+    Log("SetArguments", args);
+    return link_->SetArguments(args);
+  }
+  STDMETHODIMP GetHotkey(WORD* hotkey) override { return link_->GetHotkey(hotkey); }
+  STDMETHODIMP SetHotkey(WORD hotkey) override {
+    Log("SetHotkey", nullptr);
+    return link_->SetHotkey(hotkey);
+  }
+  STDMETHODIMP GetShowCmd(int* show) override { return link_->GetShowCmd(show); }
+  STDMETHODIMP SetShowCmd(int show) override {
+    Log("SetShowCmd", nullptr);
+    return link_->SetShowCmd(show);
+  }
+  STDMETHODIMP GetIconLocation(LPWSTR path, int cch, int* index) override {
+    return link_->GetIconLocation(path, cch, index);
+  }
+  STDMETHODIMP SetIconLocation(LPCWSTR path, int index) override {
+    Log("SetIconLocation", path);
+    return link_->SetIconLocation(path, index);
+  }
+  STDMETHODIMP SetRelativePath(LPCWSTR path, DWORD reserved) override {
+    Log("SetRelativePath", path);
+    return link_->SetRelativePath(path, reserved);
+  }
+  STDMETHODIMP Resolve(HWND window, DWORD flags) override {
+    Log("Resolve", nullptr);
+    return link_->Resolve(window, flags);
+  }
+  STDMETHODIMP SetPath(LPCWSTR file) override {
+    Log("SetPath", file);
+    return link_->SetPath(file);
+  }
+
+  // IPersistFile
+  STDMETHODIMP GetClassID(CLSID* id) override { return file_->GetClassID(id); }
+  STDMETHODIMP IsDirty() override { return file_->IsDirty(); }
+  STDMETHODIMP Load(LPCOLESTR name, DWORD mode) override {
+    Log("Load", name);
+    return file_->Load(name, mode);
+  }
+  STDMETHODIMP Save(LPCOLESTR name, BOOL remember) override {
+    LinkCall& call = Log("Save", name);
+    call.remember = remember;
+    return file_->Save(name, remember);
+  }
+  STDMETHODIMP SaveCompleted(LPCOLESTR name) override { return file_->SaveCompleted(name); }
+  STDMETHODIMP GetCurFile(LPOLESTR* name) override { return file_->GetCurFile(name); }
+
+  // IPropertyStore
+  STDMETHODIMP GetCount(DWORD* count) override { return store_->GetCount(count); }
+  STDMETHODIMP GetAt(DWORD index, PROPERTYKEY* key) override { return store_->GetAt(index, key); }
+  STDMETHODIMP GetValue(REFPROPERTYKEY key, PROPVARIANT* value) override {
+    return store_->GetValue(key, value);
+  }
+  STDMETHODIMP SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) override {
+    const bool text = value.vt == VT_LPWSTR;
+    LinkCall& call = Log("SetValue", text ? value.pwszVal : nullptr);
+    call.key = key;
+    call.type = value.vt;
+    return store_->SetValue(key, value);
+  }
+  STDMETHODIMP Commit() override {
+    Log("Commit", nullptr);
+    return store_->Commit();
+  }
+
+ private:
+  ~RecordingLink() = default;
+
+  LinkCall& Log(const char* method, LPCWSTR text) {
+    record_->calls.push_back({method, TextOf(text)});
+    return record_->calls.back();
+  }
+
+  RefCount refs_;
+  ComPtr<IShellLinkW> link_;
+  ComPtr<IPersistFile> file_;
+  ComPtr<IPropertyStore> store_;
+  std::shared_ptr<LinkRecord> record_;
+};
+
+class RecordingFactory final : public IClassFactory {
+ public:
+  RecordingFactory(ComPtr<IClassFactory> real, std::shared_ptr<LinkRecord> record)
+      : real_(std::move(real)), record_(std::move(record)) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
+    *object = static_cast<IClassFactory*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG remaining = 0;
+    if (refs_.Drop(remaining)) delete this;
+    return remaining;
+  }
+
+  STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
+    *object = nullptr;
+    if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+    ComPtr<IShellLinkW> inner;
+    const HRESULT created = real_->CreateInstance(nullptr, IID_PPV_ARGS(&inner));
+    if (FAILED(created)) return created;
+    ComPtr<IShellLinkW> wrapper;
+    wrapper.Attach(new RecordingLink(std::move(inner), record_));
+    return wrapper->QueryInterface(riid, object);
+  }
+  STDMETHODIMP LockServer(BOOL) override { return S_OK; }
+
+ private:
+  ~RecordingFactory() = default;
+
+  RefCount refs_;
+  ComPtr<IClassFactory> real_;
+  std::shared_ptr<LinkRecord> record_;
+};
+
+}  // namespace
+
+RecordingShellLinkClass::RecordingShellLinkClass() {
+  // The real class object first: once ours is registered, it would be the answer.
+  ComPtr<IClassFactory> real;
+  if (FAILED(
+          CoGetClassObject(CLSID_ShellLink, CLSCTX_INPROC_SERVER, nullptr, IID_PPV_ARGS(&real)))) {
+    return;
+  }
+  ComPtr<IClassFactory> factory;
+  factory.Attach(new RecordingFactory(std::move(real), record_));
+  if (FAILED(CoRegisterClassObject(CLSID_ShellLink, factory.Get(), CLSCTX_INPROC_SERVER,
+                                   REGCLS_MULTIPLEUSE, &cookie_))) {
+    cookie_ = 0;
+  }
+}
+
+RecordingShellLinkClass::~RecordingShellLinkClass() {
+  if (cookie_ != 0) CoRevokeClassObject(cookie_);
+}
+
+struct FailingMallocSpy::State {
+  SIZE_T size = 0;
+  std::atomic<bool> armed{false};
+  std::atomic<int> failures{0};
+};
+
+namespace {
+
+class SizeFailingSpy final : public IMallocSpy {
+ public:
+  explicit SizeFailingSpy(std::shared_ptr<FailingMallocSpy::State> state)
+      : state_(std::move(state)) {}
+
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != IID_IMallocSpy) return E_NOINTERFACE;
+    *object = static_cast<IMallocSpy*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG remaining = 0;
+    if (refs_.Drop(remaining)) delete this;
+    return remaining;
+  }
+
+  // Answering 0 for a non-zero request makes the allocation fail.
+  STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T request) override {
+    if (request != state_->size || !state_->armed.exchange(false)) return request;
+    ++state_->failures;
+    return 0;
+  }
+  STDMETHODIMP_(void*) PostAlloc(void* actual) override { return actual; }
+  STDMETHODIMP_(void*) PreFree(void* request, BOOL) override { return request; }
+  STDMETHODIMP_(void) PostFree(BOOL) override {}
+  STDMETHODIMP_(SIZE_T) PreRealloc(void* request, SIZE_T size, void** newRequest, BOOL) override {
+    *newRequest = request;
+    return size;
+  }
+  STDMETHODIMP_(void*) PostRealloc(void* actual, BOOL) override { return actual; }
+  STDMETHODIMP_(void*) PreGetSize(void* request, BOOL) override { return request; }
+  STDMETHODIMP_(SIZE_T) PostGetSize(SIZE_T actual, BOOL) override { return actual; }
+  STDMETHODIMP_(void*) PreDidAlloc(void* request, BOOL) override { return request; }
+  STDMETHODIMP_(int) PostDidAlloc(void*, BOOL, int actual) override { return actual; }
+  STDMETHODIMP_(void) PreHeapMinimize() override {}
+  STDMETHODIMP_(void) PostHeapMinimize() override {}
+
+ private:
+  ~SizeFailingSpy() = default;
+
+  RefCount refs_;
+  std::shared_ptr<FailingMallocSpy::State> state_;
+};
+
+}  // namespace
+
+FailingMallocSpy::FailingMallocSpy(SIZE_T size) : state_(std::make_shared<State>()) {
+  state_->size = size;
+  ComPtr<IMallocSpy> spy;
+  spy.Attach(new SizeFailingSpy(state_));
+  registered_ = SUCCEEDED(CoRegisterMallocSpy(spy.Get()));
+}
+
+FailingMallocSpy::~FailingMallocSpy() {
+  // With allocations still outstanding the system revokes the spy once they are freed.
+  if (registered_) CoRevokeMallocSpy();
+}
+
+void FailingMallocSpy::Arm() { state_->armed = true; }
+
+int FailingMallocSpy::failures() const { return state_->failures; }
+
+}  // namespace orvanta::test

@@ -1,0 +1,87 @@
+#include <windows.h>
+#include <objbase.h>
+#include <propkey.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "component/fixture.h"
+#include "component/recording_link.h"
+#include "shell/shortcut.h"
+
+namespace orvanta::test {
+namespace {
+
+// The allocation that carries the AppUserModelID: "Orvanta.Native" and its 0.
+constexpr SIZE_T kIdentifierBytes = 30;
+
+bool IsAppUserModelId(const PROPERTYKEY& key) {
+  return IsEqualGUID(key.fmtid, PKEY_AppUserModel_ID.fmtid) && key.pid == PKEY_AppUserModel_ID.pid;
+}
+
+class RecordedShortcutTest : public ComponentTest {
+ protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    shellLink_ = std::make_unique<RecordingShellLinkClass>();
+    ASSERT_TRUE(shellLink_->registered());
+  }
+  void TearDown() override {
+    shellLink_.reset();
+    ComponentTest::TearDown();
+  }
+
+  LinkRecord& record() { return shellLink_->record(); }
+
+  std::unique_ptr<RecordingShellLinkClass> shellLink_;
+};
+
+TEST_F(RecordedShortcutTest, CreateShortcutSetsAppUserModelIdBeforeSaving) {
+  const std::wstring exe = Path(L"App\\Orvanta.exe");
+  const std::wstring lnk = Path(L"Orvanta 演示计时器.lnk");
+  CreateShortcut(exe, lnk);
+
+  const LinkCall* set = record().Find("SetValue");
+  ASSERT_NE(set, nullptr) << "no property set";
+  EXPECT_TRUE(IsAppUserModelId(set->key));
+  EXPECT_EQ(set->type, VT_LPWSTR);
+  EXPECT_EQ(set->text, L"Orvanta.Native");
+
+  const LinkCall* save = record().Find("Save");
+  ASSERT_NE(save, nullptr) << "link not saved";
+  EXPECT_EQ(save->text, lnk);
+  EXPECT_EQ(save->remember, TRUE);
+
+  EXPECT_LT(record().IndexOf("SetPath"), record().IndexOf("SetValue"));
+  EXPECT_LT(record().IndexOf("SetValue"), record().IndexOf("Commit"));
+  EXPECT_LT(record().IndexOf("Commit"), record().IndexOf("Save"));
+}
+
+TEST_F(RecordedShortcutTest, CreateShortcutLeavesOtherFieldsAtTheirDefaults) {
+  CreateShortcut(Path(L"App\\Orvanta.exe"), Path(L"x.lnk"));
+  for (const char* untouched :
+       {"SetArguments", "SetHotkey", "SetShowCmd", "SetRelativePath", "SetIDList", "Resolve"}) {
+    EXPECT_EQ(record().IndexOf(untouched), -1) << untouched;
+  }
+}
+
+TEST_F(RecordedShortcutTest, FailedIdentifierAllocationStillSavesTheLink) {
+  FailingMallocSpy spy(kIdentifierBytes);
+  ASSERT_TRUE(spy.registered()) << "CoRegisterMallocSpy is not available";
+  // Armed only once the property store is asked for, so that no allocation of
+  // the shell link's own can be the one that fails.
+  record().onPropertyStore = [&spy] { spy.Arm(); };
+
+  const std::wstring exe = Path(L"App\\Orvanta.exe");
+  const std::wstring lnk = Path(L"Orvanta 演示计时器.lnk");
+  EXPECT_EQ(SetupErrorText([&] { CreateShortcut(exe, lnk); }), "<no error>");
+  record().onPropertyStore = nullptr;
+
+  EXPECT_EQ(spy.failures(), 1);
+  EXPECT_EQ(record().IndexOf("SetValue"), -1);
+  ASSERT_NE(record().Find("Save"), nullptr);
+  EXPECT_TRUE(ShortcutPointsAt(lnk, exe));
+}
+
+}  // namespace
+}  // namespace orvanta::test

@@ -1,0 +1,104 @@
+#include "install/remove.h"
+
+#include <gtest/gtest.h>
+
+#include "base/exists.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "component/fixture.h"
+#include "install/marker.h"
+#include "shell/shortcut.h"
+
+namespace orvanta::test {
+namespace {
+
+constexpr char kCannotRemove[] = "Cannot remove installed file; close Orvanta first";
+
+// A complete installation in a temporary directory, with a fake Programs
+// folder that holds both shortcut names pointing at it.
+class RemoveTest : public ComponentTest {
+ protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    paths_.targetDir = Path(L"Orvanta");
+    paths_.executable = AppendPath(paths_.targetDir, L"Orvanta.exe");
+    paths_.readme = AppendPath(paths_.targetDir, L"README.md");
+    paths_.marker = AppendPath(paths_.targetDir, L"Orvanta-Native.install");
+    const ShortcutPaths shortcuts = ShortcutPathsIn(Path(L"Programs"));
+    paths_.primaryShortcut = shortcuts.primary;
+    paths_.legacyShortcut = shortcuts.legacy;
+
+    ASSERT_TRUE(CreateDirectoryW(paths_.targetDir.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Path(L"Programs").c_str(), nullptr));
+    WriteBytes(paths_.executable, "MZ");
+    WriteBytes(paths_.readme, "# Orvanta\r\n");
+    WriteMarker(paths_.targetDir);
+    CreateShortcut(paths_.executable, paths_.primaryShortcut);
+    CreateShortcut(paths_.executable, paths_.legacyShortcut);
+  }
+
+  bool Owned() const { return IsOwnedDirectory(paths_.targetDir); }
+
+  void ExpectEverythingPresent() const {
+    for (const std::wstring* path : {&paths_.executable, &paths_.readme, &paths_.marker,
+                                     &paths_.primaryShortcut, &paths_.legacyShortcut}) {
+      EXPECT_TRUE(Exists(*path)) << NarrowFileText(*path);
+    }
+  }
+
+  InstallPaths paths_;
+};
+
+TEST_F(RemoveTest, RemovesFilesShortcutsAndEmptyDirectory) {
+  ASSERT_TRUE(Owned());
+  RunRemove(paths_, Owned());
+  EXPECT_FALSE(Exists(paths_.targetDir));
+  EXPECT_FALSE(Exists(paths_.primaryShortcut));
+  EXPECT_FALSE(Exists(paths_.legacyShortcut));
+  EXPECT_TRUE(IsDirectory(Path(L"Programs")));
+}
+
+TEST_F(RemoveTest, UnownedDirectoryIsRefusedWithNothingDeleted) {
+  EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, false); }),
+            "Directory was not installed by Orvanta");
+  ExpectEverythingPresent();
+}
+
+TEST_F(RemoveTest, RunningApplicationStopsEverything) {
+  {
+    const FileHandle running(OpenHeld(paths_.executable, GENERIC_READ, 0));
+    ASSERT_TRUE(running.valid());
+    EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }), kCannotRemove);
+    ExpectEverythingPresent();
+  }
+  // Closed again, the same removal goes through.
+  RunRemove(paths_, Owned());
+  EXPECT_FALSE(Exists(paths_.targetDir));
+}
+
+TEST_F(RemoveTest, UserFilesAndStagedLeftoversStayWithTheDirectory) {
+  WriteBytes(AppendPath(paths_.targetDir, L"notes.txt"), "mine");
+  WriteBytes(paths_.executable + L".new", "half an update");
+  RunRemove(paths_, Owned());
+  EXPECT_EQ(ReadBytes(AppendPath(paths_.targetDir, L"notes.txt")), "mine");
+  EXPECT_EQ(ReadBytes(paths_.executable + L".new"), "half an update");
+  EXPECT_EQ(CountEntries(paths_.targetDir), 2);
+  EXPECT_FALSE(Exists(paths_.primaryShortcut));
+}
+
+TEST_F(RemoveTest, AlreadyDeletedReadmeIsSkipped) {
+  ASSERT_TRUE(DeleteFileW(paths_.readme.c_str()));
+  RunRemove(paths_, Owned());
+  EXPECT_FALSE(Exists(paths_.targetDir));
+}
+
+TEST_F(RemoveTest, ForeignShortcutKeepsItsPlace) {
+  CreateShortcut(Path(L"Elsewhere\\Orvanta.exe"), paths_.primaryShortcut);
+  RunRemove(paths_, Owned());
+  EXPECT_TRUE(Exists(paths_.primaryShortcut));
+  EXPECT_FALSE(Exists(paths_.legacyShortcut));
+  EXPECT_FALSE(Exists(paths_.targetDir));
+}
+
+}  // namespace
+}  // namespace orvanta::test

@@ -1,0 +1,203 @@
+#include "shell/shortcut.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/exists.h"
+#include "base/path.h"
+#include "base/text.h"
+#include "component/fixture.h"
+#include "component/raw_link.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace orvanta::test {
+namespace {
+
+// A link as a fresh shell-link object reads it back from disk.
+struct LoadedLink {
+  std::wstring target;
+  std::wstring workingDirectory;
+  std::wstring icon;
+  int iconIndex = -1;
+  std::wstring description;
+};
+
+LoadedLink LoadLink(const std::wstring& file) {
+  ComPtr<IShellLinkW> link;
+  ComPtr<IPersistFile> persist;
+  LoadedLink loaded;
+  if (FAILED(
+          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
+      FAILED(link.As(&persist)) || FAILED(persist->Load(file.c_str(), STGM_READ))) {
+    ADD_FAILURE() << "link does not load";
+    return loaded;
+  }
+  std::vector<wchar_t> buffer(32768, L'\0');
+  const int size = static_cast<int>(buffer.size());
+  link->GetPath(buffer.data(), size, nullptr, SLGP_RAWPATH);
+  loaded.target = buffer.data();
+  std::fill(buffer.begin(), buffer.end(), L'\0');
+  link->GetWorkingDirectory(buffer.data(), size);
+  loaded.workingDirectory = buffer.data();
+  std::fill(buffer.begin(), buffer.end(), L'\0');
+  link->GetIconLocation(buffer.data(), size, &loaded.iconIndex);
+  loaded.icon = buffer.data();
+  std::fill(buffer.begin(), buffer.end(), L'\0');
+  link->GetDescription(buffer.data(), size);
+  loaded.description = buffer.data();
+  return loaded;
+}
+
+class ShortcutTest : public ComponentTest {
+ protected:
+  void SetUp() override {
+    ComponentTest::SetUp();
+    ASSERT_TRUE(CreateDirectoryW(Path(L"App").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(Path(L"Programs").c_str(), nullptr));
+    paths_.targetDir = Path(L"App");
+    paths_.executable = Path(L"App\\Orvanta.exe");
+    const ShortcutPaths shortcuts = ShortcutPathsIn(Path(L"Programs"));
+    paths_.primaryShortcut = shortcuts.primary;
+    paths_.legacyShortcut = shortcuts.legacy;
+  }
+
+  const std::wstring& Exe() const { return paths_.executable; }
+  std::string NarrowExe() const { return NarrowFileText(Exe()); }
+  std::wstring Link(std::wstring_view name) const { return Path(name); }
+
+  InstallPaths paths_;
+};
+
+TEST_F(ShortcutTest, CreatedShortcutLoadsBackWithEveryProperty) {
+  CreateShortcut(Exe(), paths_.primaryShortcut);
+  const LoadedLink link = LoadLink(paths_.primaryShortcut);
+  EXPECT_EQ(link.target, Exe());
+  EXPECT_EQ(link.workingDirectory, Path(L"App"));
+  EXPECT_EQ(link.icon, Exe());
+  EXPECT_EQ(link.iconIndex, 0);
+  EXPECT_EQ(link.description, L"Orvanta 演示计时器");
+  EXPECT_EQ(paths_.primaryShortcut, Path(L"Programs\\Orvanta 演示计时器.lnk"));
+}
+
+TEST_F(ShortcutTest, WorkingDirectoryDropsTrailingSeparators) {
+  CreateShortcut(Path(L"App\\\\Orvanta.exe"), Link(L"doubled.lnk"));
+  EXPECT_EQ(LoadLink(Link(L"doubled.lnk")).workingDirectory, Path(L"App"));
+  CreateShortcut(Path(L"App\\Sub\\"), Link(L"trailing.lnk"));
+  EXPECT_EQ(LoadLink(Link(L"trailing.lnk")).workingDirectory, Path(L"App\\Sub"));
+}
+
+TEST_F(ShortcutTest, CreateShortcutReplacesExistingFile) {
+  WriteBytes(paths_.primaryShortcut, "not a link");
+  CreateShortcut(Exe(), paths_.primaryShortcut);
+  EXPECT_EQ(LoadLink(paths_.primaryShortcut).target, Exe());
+}
+
+TEST_F(ShortcutTest, SaveIntoMissingFolderFails) {
+  EXPECT_EQ(SetupErrorText([&] { CreateShortcut(Exe(), Path(L"absent\\x.lnk")); }),
+            "Cannot save shortcut");
+}
+
+TEST_F(ShortcutTest, StoredTargetMatchesSpellingsOfTheSamePath) {
+  std::string upper = NarrowExe();
+  std::transform(upper.begin(), upper.end(), upper.begin(),
+                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; });
+  std::string slashes = NarrowExe();
+  std::replace(slashes.begin(), slashes.end(), '\\', '/');
+  std::string doubled;
+  for (char c : NarrowExe()) doubled += c == '\\' ? std::string("\\\\") : std::string(1, c);
+  const std::string dots = NarrowFileText(Path(L"App\\Sub\\..\\.\\Orvanta.exe"));
+  for (const std::string& stored : {upper, slashes, doubled, dots}) {
+    WriteRawLink(Link(L"spelling.lnk"), stored);
+    ASSERT_EQ(LoadLink(Link(L"spelling.lnk")).target, WidenFileText(stored));
+    EXPECT_TRUE(ShortcutPointsAt(Link(L"spelling.lnk"), Exe())) << stored;
+  }
+}
+
+TEST_F(ShortcutTest, OtherTargetDoesNotMatch) {
+  WriteRawLink(Link(L"other.lnk"), NarrowFileText(Path(L"Other\\Orvanta.exe")));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"other.lnk"), Exe()));
+  WriteRawLink(Link(L"prefix.lnk"), NarrowFileText(Path(L"App\\Orvanta.ex")));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"prefix.lnk"), Exe()));
+}
+
+TEST_F(ShortcutTest, NonAsciiLettersDifferingInCaseDoNotMatch) {
+  const std::wstring stored = Path(L"\u00C9lise\\Orvanta.exe");
+  CreateShortcut(stored, Link(L"accent.lnk"));
+  ASSERT_TRUE(ShortcutPointsAt(Link(L"accent.lnk"), stored));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"accent.lnk"), Path(L"\u00E9lise\\Orvanta.exe")));
+}
+
+TEST_F(ShortcutTest, EnvironmentVariableIsComparedUnexpanded) {
+  ASSERT_TRUE(SetEnvironmentVariableW(L"ORVANTA_TEST_DIR", dir().c_str()));
+  const std::wstring stored = L"%ORVANTA_TEST_DIR%\\App\\Orvanta.exe";
+  wchar_t expanded[MAX_PATH] = {};
+  ASSERT_NE(ExpandEnvironmentStringsW(stored.c_str(), expanded, MAX_PATH), 0u);
+  ASSERT_EQ(expanded, Exe());
+  WriteRawLink(Link(L"variable.lnk"), NarrowFileText(stored));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"variable.lnk"), Exe()));
+  SetEnvironmentVariableW(L"ORVANTA_TEST_DIR", nullptr);
+}
+
+TEST_F(ShortcutTest, OnlyShellLinksCanMatch) {
+  WriteBytes(Link(L"text.lnk"), NarrowExe());
+  WriteBytes(Link(L"empty.lnk"), "");
+  ASSERT_TRUE(CreateDirectoryW(Link(L"folder.lnk").c_str(), nullptr));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"text.lnk"), Exe()));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"empty.lnk"), Exe()));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"folder.lnk"), Exe()));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"absent.lnk"), Exe()));
+}
+
+TEST_F(ShortcutTest, MatchNeedsNoExecutable) {
+  WriteBytes(Exe(), "MZ");
+  CreateShortcut(Exe(), paths_.primaryShortcut);
+  ASSERT_TRUE(ShortcutPointsAt(paths_.primaryShortcut, Exe()));
+  ASSERT_TRUE(DeleteFileW(Exe().c_str()));
+  EXPECT_TRUE(ShortcutPointsAt(paths_.primaryShortcut, Exe()));
+}
+
+TEST_F(ShortcutTest, ConflictCheckPassesAbsentOrOwnShortcut) {
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), "<no error>");
+  CreateShortcut(Exe(), paths_.primaryShortcut);
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), "<no error>");
+}
+
+TEST_F(ShortcutTest, ConflictCheckRefusesAnythingElseAtThePrimaryPath) {
+  constexpr char kForeign[] = "The Orvanta shortcut belongs to another program";
+  CreateShortcut(Path(L"Other\\Orvanta.exe"), paths_.primaryShortcut);
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
+  WriteBytes(paths_.primaryShortcut, "not a link");
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
+  ASSERT_TRUE(DeleteFileW(paths_.primaryShortcut.c_str()));
+  ASSERT_TRUE(CreateDirectoryW(paths_.primaryShortcut.c_str(), nullptr));
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
+}
+
+TEST_F(ShortcutTest, PlacementRetiresOwnLegacyShortcut) {
+  CreateShortcut(Exe(), paths_.legacyShortcut);
+  PlaceShortcut(paths_);
+  EXPECT_TRUE(ShortcutPointsAt(paths_.primaryShortcut, Exe()));
+  EXPECT_FALSE(Exists(paths_.legacyShortcut));
+}
+
+TEST_F(ShortcutTest, PlacementKeepsForeignLegacyShortcut) {
+  CreateShortcut(Path(L"Other\\Orvanta.exe"), paths_.legacyShortcut);
+  PlaceShortcut(paths_);
+  EXPECT_TRUE(ShortcutPointsAt(paths_.primaryShortcut, Exe()));
+  EXPECT_EQ(LoadLink(paths_.legacyShortcut).target, Path(L"Other\\Orvanta.exe"));
+}
+
+TEST_F(ShortcutTest, LegacyShortcutStaysWhenPrimaryCannotBeSaved) {
+  paths_.primaryShortcut = Path(L"absent\\Orvanta 演示计时器.lnk");
+  CreateShortcut(Exe(), paths_.legacyShortcut);
+  EXPECT_EQ(SetupErrorText([&] { PlaceShortcut(paths_); }), "Cannot save shortcut");
+  EXPECT_TRUE(ShortcutPointsAt(paths_.legacyShortcut, Exe()));
+}
+
+}  // namespace
+}  // namespace orvanta::test
