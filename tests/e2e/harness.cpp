@@ -231,18 +231,40 @@ std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
   return confirmation->text;
 }
 
-std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
-                               const std::wstring& currentDirectory) {
-  SetupRun run(arguments, currentDirectory);
+namespace {
+
+std::wstring AnswerFailure(SetupRun& run) {
   const auto failure = run.NextDialog();
   if (!failure) {
     ADD_FAILURE() << "no failure dialog";
     return L"";
   }
   EXPECT_EQ(failure->title, L"Orvanta 安装失败");
+  EXPECT_TRUE(failure->Has(IDOK));
+  EXPECT_FALSE(failure->Has(IDCANCEL));
   failure->Press(IDOK);
   EXPECT_EQ(run.ExitCode(), 1u);
   return failure->text;
+}
+
+}  // namespace
+
+std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
+                               const std::wstring& currentDirectory) {
+  SetupRun run(arguments, currentDirectory);
+  return AnswerFailure(run);
+}
+
+std::wstring FailureTextAfterConfirming(const std::vector<std::wstring>& arguments) {
+  SetupRun run(arguments);
+  const auto confirmation = run.NextDialog();
+  if (!confirmation) {
+    ADD_FAILURE() << "no confirmation dialog";
+    return L"";
+  }
+  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  confirmation->Press(IDOK);
+  return AnswerFailure(run);
 }
 
 std::optional<std::string> ReadBytes(const std::wstring& path) {

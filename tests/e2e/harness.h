@@ -91,6 +91,8 @@ std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
 // exit code 1; returns the dialog's text (empty when none was shown).
 std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
                                const std::wstring& currentDirectory = L"");
+// The same for a failure that follows a confirmation answered with OK.
+std::wstring FailureTextAfterConfirming(const std::vector<std::wstring>& arguments);
 
 // Files.
 std::optional<std::string> ReadBytes(const std::wstring& path);
