@@ -6,9 +6,15 @@ namespace orvanta::e2e {
 namespace {
 
 const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+const std::vector<std::wstring> kInstalledNames = {L"Orvanta-Native.install", L"Orvanta.exe",
+                                                   L"README.md"};
 
 class InstallTest : public testing::Test {
  protected:
+  std::wstring InTarget(const wchar_t* name) const {
+    return profile_.defaultTarget() + L"\\" + name;
+  }
+
   Profile profile_;
 };
 
@@ -29,22 +35,54 @@ TEST_F(InstallTest, ConfirmedInstallWritesPayloadAndOffersToStart) {
   completion->Press(IDNO);
   EXPECT_EQ(run.ExitCode(), 0u);
 
-  const std::wstring target = profile_.defaultTarget();
-  EXPECT_EQ(ReadBytes(target + L"\\README.md"), PayloadBytes(L"README.md"));
-  EXPECT_EQ(ReadBytes(target + L"\\Orvanta.exe"), PayloadBytes(L"Orvanta.exe"));
-  EXPECT_EQ(ListNames(target),
-            (std::vector<std::wstring>{L"Orvanta-Native.install", L"Orvanta.exe", L"README.md"}));
+  EXPECT_EQ(ReadBytes(InTarget(L"README.md")), PayloadBytes(L"README.md"));
+  EXPECT_EQ(ReadBytes(InTarget(L"Orvanta.exe")), PayloadBytes(L"Orvanta.exe"));
+  EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames) << "a staged file was left";
   EXPECT_FALSE(WaitForApplicationAndClose(1500)) << "No must not start the application";
 }
 
-TEST_F(InstallTest, CancelEndsWithNothingWritten) {
+TEST_F(InstallTest, ReadmeIsInstalledWithItsCrLfLinesAndNoByteOrderMark) {
+  const std::string staged = PayloadBytes(L"README.md");
+  ASSERT_FALSE(staged.starts_with("\xEF\xBB\xBF"));
+  ASSERT_NE(staged.find("\r\n"), std::string::npos);
+  ASSERT_EQ(RunQuiet({}), 0u);
+  EXPECT_EQ(ReadBytes(InTarget(L"README.md")), staged);
+}
+
+TEST_F(InstallTest, RemoveConfirmationNamesTheTargetUnderTheSameTitle) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  SetupRun run({L"--remove"});
+  auto confirmation = run.NextDialog();
+  ASSERT_TRUE(confirmation);
+  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  EXPECT_EQ(confirmation->text, L"移除 Orvanta？\n" + profile_.defaultTarget() + kClosingNote);
+  EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
+  confirmation->Press(IDCANCEL);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames);
+  EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
+}
+
+// The Start-menu folder is broken, so merely asking for it would end in the
+// failure dialog: a declined run must not get that far.
+TEST_F(InstallTest, CancelEndsWithNothingWrittenAndNoStartMenuLookup) {
+  profile_.BreakPrograms();
   SetupRun run({});
   auto confirmation = run.NextDialog();
   ASSERT_TRUE(confirmation);
   confirmation->Press(IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
   EXPECT_EQ(ListNames(profile_.localAppData()), std::vector<std::wstring>{});
-  EXPECT_EQ(ListNames(profile_.programs()), std::vector<std::wstring>{});
+}
+
+TEST_F(InstallTest, ClosingTheConfirmationEndsLikeCancel) {
+  profile_.BreakPrograms();
+  SetupRun run({});
+  auto confirmation = run.NextDialog();
+  ASSERT_TRUE(confirmation);
+  confirmation->Close();
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(ListNames(profile_.localAppData()), std::vector<std::wstring>{});
 }
 
 TEST_F(InstallTest, YesStartsTheApplicationInTheTargetDirectory) {
@@ -59,25 +97,61 @@ TEST_F(InstallTest, YesStartsTheApplicationInTheTargetDirectory) {
   const auto started = WaitForApplicationAndClose();
   ASSERT_TRUE(started) << "the application did not start";
   EXPECT_EQ(started->workingDirectory, profile_.defaultTarget());
-  EXPECT_EQ(started->imagePath, profile_.defaultTarget() + L"\\Orvanta.exe");
+  EXPECT_EQ(started->imagePath, InTarget(L"Orvanta.exe"));
 }
 
-TEST_F(InstallTest, QuietInstallShowsNoDialog) {
+TEST_F(InstallTest, QuietInstallShowsNoDialogAndStartsNothing) {
   EXPECT_EQ(RunQuiet({}), 0u);
-  EXPECT_EQ(ReadBytes(profile_.defaultTarget() + L"\\Orvanta.exe"), PayloadBytes(L"Orvanta.exe"));
+  EXPECT_EQ(ReadBytes(InTarget(L"Orvanta.exe")), PayloadBytes(L"Orvanta.exe"));
   EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
+  EXPECT_FALSE(WaitForApplicationAndClose(1500)) << "a quiet install started the application";
 }
 
-TEST_F(InstallTest, UnknownArgumentShowsTheFailureDialog) {
-  SetupRun run({L"--bogus", L"--quiet"});
-  auto failure = run.NextDialog();
-  ASSERT_TRUE(failure);
-  EXPECT_EQ(failure->title, L"Orvanta 安装失败");
-  EXPECT_EQ(failure->text, L"Unknown setup argument");
-  EXPECT_TRUE(failure->Has(IDOK));
-  EXPECT_FALSE(failure->Has(IDCANCEL));
-  failure->Press(IDOK);
-  EXPECT_EQ(run.ExitCode(), 1u);
+TEST_F(InstallTest, UpdateOverOwnedInstallReplacesBothFiles) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  WriteBytes(InTarget(L"README.md"), "old read-me\r\n");
+  WriteBytes(InTarget(L"Orvanta.exe"), "old executable");
+  EXPECT_EQ(RunQuiet({}), 0u);
+  EXPECT_EQ(ReadBytes(InTarget(L"README.md")), PayloadBytes(L"README.md"));
+  EXPECT_EQ(ReadBytes(InTarget(L"Orvanta.exe")), PayloadBytes(L"Orvanta.exe"));
+  EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames);
+}
+
+// The running application holds its image: the read-me, deployed first, is
+// new, everything from the executable on is as before.
+TEST_F(InstallTest, HeldExecutableFailsTheUpdateAfterTheReadme) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  WriteBytes(InTarget(L"README.md"), "old read-me\r\n");
+  WriteBytes(InTarget(L"Orvanta.exe"), "old executable");
+  const auto marker = ReadBytes(InTarget(L"Orvanta-Native.install"));
+  ASSERT_TRUE(marker);
+  ASSERT_TRUE(DeleteFileW(profile_.primaryShortcut().c_str()));
+  {
+    const HeldFile running(InTarget(L"Orvanta.exe"));
+    EXPECT_EQ(FailureTextAfterConfirming({}),
+              L"Cannot install file; close Orvanta before updating");
+  }
+  EXPECT_EQ(ReadBytes(InTarget(L"README.md")), PayloadBytes(L"README.md"));
+  EXPECT_EQ(ReadBytes(InTarget(L"Orvanta.exe")), "old executable");
+  EXPECT_EQ(ReadBytes(InTarget(L"Orvanta-Native.install")), marker);
+  EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames) << "a staged file was left";
+  EXPECT_FALSE(PathExists(profile_.primaryShortcut()));
+}
+
+// The options have not been read when the folder is asked for.
+TEST_F(InstallTest, MissingLocalAppDataIsShownEvenWhenQuiet) {
+  profile_.BreakLocalAppData();
+  EXPECT_EQ(FailureDialogText({L"--quiet"}), L"Cannot locate user folder");
+}
+
+TEST_F(InstallTest, MissingStartMenuFolderFailsAfterConfirmation) {
+  profile_.BreakPrograms();
+  for (const std::vector<std::wstring>& arguments :
+       {std::vector<std::wstring>{}, std::vector<std::wstring>{L"--no-shortcut"}}) {
+    SCOPED_TRACE(testing::Message() << "arguments: " << arguments.size());
+    EXPECT_EQ(FailureTextAfterConfirming(arguments), L"Cannot locate user folder");
+    EXPECT_FALSE(PathExists(profile_.defaultTarget()));
+  }
 }
 
 }  // namespace
