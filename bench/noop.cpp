@@ -1,0 +1,4 @@
+// A Windows program that does nothing: the cost of starting a process.
+#include <windows.h>
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) { return 0; }
