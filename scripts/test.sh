@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the setup program and every test, then runs all tests under Wine and Xvfb.
+# Builds the setup program and every test, fuzzes the pure logic natively, then
+# runs all tests under Wine and Xvfb. Options after the command go to ctest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/deps.sh
 cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON >/dev/null
 cmake --build --preset windows-cross -j "$(nproc)"
+
+# Bounded: each fuzz target runs for FUZZ_SECONDS (20 by default).
+scripts/fuzz.sh
+
 export WINEPREFIX="$root/build/windows-cross/wineprefix"
 trap 'scripts/wine-prefix-stop' EXIT
 # Message boxes need a display; tests find and answer them on this one.
