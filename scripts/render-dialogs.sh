@@ -6,6 +6,45 @@
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
+export WINEPREFIX="$root/build/windows-cross/dialogs-prefix"
+setup="$root/build/windows-cross/Orvanta-Setup.exe"
+out="$root/docs/dialogs"
+
+# capture TITLE FILE: waits for the window, saves it as PNG, prints its id.
+capture() {
+  local id=""
+  for _ in $(seq 100); do
+    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
+    sleep 0.2
+  done
+  [ -n "$id" ] || { echo "no window titled $1" >&2; return 1; }
+  sleep 0.5
+  import -window "$id" "$2"
+  echo "$id"
+}
+
+render() {
+  # The confirmation, then OK, then the completion dialog, then No.
+  scripts/wine-run "$setup" --target='C:\Users\Public\Orvanta' --no-shortcut &
+  local run=$! id
+  id=$(capture "Orvanta 安装" "$out/confirmation.png")
+  xdotool key --window "$id" Return
+  id=$(capture "Orvanta" "$out/completion.png")
+  xdotool key --window "$id" Tab Return
+  wait "$run" || true
+  # A failure: an argument the program does not know.
+  scripts/wine-run "$setup" --unknown &
+  run=$!
+  id=$(capture "Orvanta 安装失败" "$out/failure.png")
+  xdotool key --window "$id" Return
+  wait "$run" || true
+}
+
+if [ "${1:-}" = "--on-display" ]; then
+  render
+  exit 0
+fi
+
 scripts/deps.sh
 need=()
 for p in fonts-noto-cjk imagemagick xdotool; do
@@ -16,47 +55,9 @@ if [ ${#need[@]} -gt 0 ]; then
 fi
 cmake --preset windows-cross >/dev/null
 cmake --build --preset windows-cross -j "$(nproc)" --target Orvanta-Setup >/dev/null
-
-export WINEPREFIX="$root/build/windows-cross/dialogs-prefix"
-setup="$root/build/windows-cross/Orvanta-Setup.exe"
-out="$root/docs/dialogs"
 mkdir -p "$out"
 trap 'scripts/wine-prefix-stop' EXIT
 scripts/wine-prefix-init
-
-# capture TITLE FILE: waits for the window and saves it as PNG.
-capture() {
-  local id=""
-  for _ in $(seq 100); do
-    id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
-    sleep 0.2
-  done
-  [ -n "$id" ] || { echo "no window titled $1" >&2; return 1; }
-  sleep 0.5
-  import -window "$id" "$2"
-  echo "$2"
-  echo "$id"
-}
-
-render() {
-  # The confirmation, then OK, then the completion dialog.
-  scripts/wine-run "$setup" --target='C:\Users\Public\Orvanta' --no-shortcut &
-  local run=$!
-  local id
-  id=$(capture "Orvanta 安装" "$out/confirmation.png" | tail -n 1)
-  xdotool key --window "$id" Return
-  id=$(capture "Orvanta" "$out/completion.png" | tail -n 1)
-  xdotool key --window "$id" Tab Return
-  wait "$run" || true
-  # A failure: an argument the program does not know.
-  scripts/wine-run "$setup" --unknown &
-  run=$!
-  id=$(capture "Orvanta 安装失败" "$out/failure.png" | tail -n 1)
-  xdotool key --window "$id" Return
-  wait "$run" || true
-}
-export -f capture render
-export setup out
-xvfb-run -a -s "-screen 0 1024x768x24" bash -c render
-(cd "$root" && sha256sum setup/dialogs.cpp setup/dialogs.h) >"$out/SOURCES.sha256"
+xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display
+sha256sum setup/dialogs.cpp setup/dialogs.h >"$out/SOURCES.sha256"
 echo "Rendered into $out"
