@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "e2e/harness.h"
+#include "e2e/scenario.h"
+
+namespace orvanta::e2e {
+namespace {
+
+const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+const std::wstring kNotOwned = L"Directory was not installed by Orvanta";
+const std::wstring kCannotRemove = L"Cannot remove installed file; close Orvanta first";
+
+class RemoveTest : public testing::Test {
+ protected:
+  std::wstring TargetFile(const wchar_t* name) const { return Join(target_, name); }
+
+  // A complete install with both shortcuts pointing at its executable.
+  void InstallWithLegacyShortcut() {
+    ASSERT_EQ(RunQuiet({}), 0u);
+    WriteLink(profile_.legacyShortcut(), TargetFile(kExecutable));
+    ASSERT_TRUE(PathExists(profile_.primaryShortcut()));
+  }
+
+  void ExpectEverythingRemoved() {
+    EXPECT_FALSE(PathExists(target_));
+    EXPECT_EQ(ListNames(profile_.programs()), std::vector<std::wstring>{});
+  }
+
+  // A confirmed removal that must be refused with nothing deleted.
+  void ExpectRefusedUnchanged(const std::wstring& message) {
+    const Tree before = Snapshot(profile_.root());
+    const ConfirmedRun run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.nextTitle, L"Orvanta 安装失败");
+    EXPECT_EQ(run.nextText, message);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(Snapshot(profile_.root()), before);
+  }
+
+  Profile profile_;
+  const std::wstring target_ = profile_.defaultTarget();
+};
+
+TEST_F(RemoveTest, ConfirmationNamesTheTargetAndCancelKeepsEverything) {
+  InstallWithLegacyShortcut();
+  const Tree before = Snapshot(profile_.root());
+  SetupRun run({L"--remove"});
+  auto confirmation = run.NextDialog();
+  ASSERT_TRUE(confirmation);
+  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  EXPECT_EQ(confirmation->text, L"移除 Orvanta？\n" + target_ + kClosingNote);
+  confirmation->Press(IDCANCEL);
+  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(Snapshot(profile_.root()), before);
+}
+
+TEST_F(RemoveTest, CompleteInstallIsRemovedWithoutFurtherDialog) {
+  InstallWithLegacyShortcut();
+  SetupRun run({L"--remove"});
+  auto confirmation = run.NextDialog();
+  ASSERT_TRUE(confirmation);
+  confirmation->Press(IDOK);
+  EXPECT_FALSE(run.NextDialog(3000)) << "a removal ends without another dialog";
+  EXPECT_EQ(run.ExitCode(), 0u);
+  ExpectEverythingRemoved();
+}
+
+TEST_F(RemoveTest, QuietRemovalLeavesTheFoldersAsBeforeTheInstall) {
+  const std::wstring parent = Join(profile_.localAppData(), L"Programs");
+  MakeDirectories(Join(parent, L"Neighbour"));
+  WriteBytes(Join(parent, L"Neighbour\\tool.exe"), "another program");
+  WriteBytes(Join(profile_.programs(), L"Other.lnk"), "another program's entry");
+  const Tree before = Snapshot(profile_.root());
+
+  ASSERT_EQ(RunQuiet({}), 0u);
+  ASSERT_NE(Snapshot(profile_.root()), before);
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  EXPECT_EQ(Snapshot(profile_.root()), before);
+}
+
+TEST_F(RemoveTest, RemoveKeepsForeignShortcut) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  WriteLink(profile_.primaryShortcut(), Join(profile_.localAppData(), L"Other\\Other.exe"));
+  const auto foreign = ReadBytes(profile_.primaryShortcut());
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  EXPECT_EQ(ReadBytes(profile_.primaryShortcut()), foreign);
+  EXPECT_FALSE(PathExists(target_));
+}
+
+TEST_F(RemoveTest, EntriesItDidNotInstallKeepTheirDirectory) {
+  for (const wchar_t* name : {L"notes.txt", L"Orvanta.exe.new", L"README.md.new"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(name)));
+    DeleteTree(target_);
+    InstallWithLegacyShortcut();
+    WriteBytes(TargetFile(name), "not installed by the setup program");
+    const Tree kept = {{name, Fingerprint("not installed by the setup program")}};
+
+    EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+    EXPECT_EQ(Snapshot(target_), kept);
+    EXPECT_EQ(ListNames(profile_.programs()), std::vector<std::wstring>{});
+  }
+}
+
+TEST_F(RemoveTest, ReadmeAlreadyDeletedIsSkipped) {
+  InstallWithLegacyShortcut();
+  ASSERT_TRUE(DeleteFileW(TargetFile(kReadme).c_str()));
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  ExpectEverythingRemoved();
+}
+
+TEST_F(RemoveTest, UnmarkedDirectoryIsRefusedAfterConfirmation) {
+  const std::vector<std::pair<const char*, std::function<void()>>> cases = {
+      {"no marker", [&] { DeleteFileW(TargetFile(kMarker).c_str()); }},
+      {"wrong first line",
+       [&] { WriteBytes(TargetFile(kMarker), "Orvanta-Native installer v1 \n"); }},
+  };
+  for (const auto& [name, unmark] : cases) {
+    SCOPED_TRACE(name);
+    DeleteTree(target_);
+    InstallWithLegacyShortcut();
+    unmark();
+    ExpectRefusedUnchanged(kNotOwned);
+  }
+}
+
+TEST_F(RemoveTest, SecondRemovalIsRefused) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  ASSERT_EQ(RunQuiet({L"--remove"}), 0u);
+  ExpectRefusedUnchanged(kNotOwned);
+}
+
+TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
+  const std::vector<const wchar_t*> order = {kExecutable, kReadme, kMarker};
+  for (std::size_t failing = 0; failing < order.size(); ++failing) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(order[failing])));
+    DeleteTree(target_);
+    InstallWithLegacyShortcut();
+    const std::wstring blocked = TargetFile(order[failing]);
+    std::unique_ptr<HeldFile> reader;
+    if (std::wstring(order[failing]) == kMarker) {
+      // A directory in its place would unmark the directory; a reader that
+      // forbids deletion keeps the marker readable but undeletable.
+      reader = std::make_unique<HeldFile>(blocked, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    } else {
+      ASSERT_TRUE(DeleteFileW(blocked.c_str()));
+      MakeDirectories(blocked);
+    }
+
+    const ConfirmedRun run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.nextText, kCannotRemove);
+    EXPECT_EQ(run.exitCode, 1u);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      EXPECT_EQ(PathExists(TargetFile(order[i])), i >= failing) << "entry " << i;
+    }
+    EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
+    EXPECT_TRUE(PathExists(profile_.legacyShortcut()));
+  }
+}
+
+TEST_F(RemoveTest, RunningApplicationBlocksRemovalUntilItIsClosed) {
+  InstallWithLegacyShortcut();
+  {
+    const HeldFile image(TargetFile(kExecutable));
+    const Tree before = Snapshot(profile_.root());
+    const ConfirmedRun run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.nextText, kCannotRemove);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(Snapshot(profile_.root()), before);
+  }
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  ExpectEverythingRemoved();
+}
+
+TEST_F(RemoveTest, InterruptedRemovalLeavesTheDirectoryMarkedAndCanBeRunAgain) {
+  InstallWithLegacyShortcut();
+  {
+    const HeldFile readme(TargetFile(kReadme));
+    EXPECT_EQ(RunQuiet({L"--remove"}), 1u);
+    EXPECT_EQ(ListNames(target_), (std::vector<std::wstring>{kMarker, kReadme}));
+    EXPECT_EQ(ReadBytes(TargetFile(kMarker)), kMarkerBytes);
+    EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
+  }
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  ExpectEverythingRemoved();
+}
+
+TEST_F(RemoveTest, NoShortcutOptionStillRemovesOwnShortcuts) {
+  InstallWithLegacyShortcut();
+  EXPECT_EQ(RunQuiet({L"--remove", L"--no-shortcut"}), 0u);
+  ExpectEverythingRemoved();
+}
+
+}  // namespace
+}  // namespace orvanta::e2e
