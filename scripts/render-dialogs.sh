@@ -13,7 +13,7 @@ out="$root/docs/dialogs"
 # capture TITLE FILE: waits for the window, saves it as PNG, prints its id.
 capture() {
   local id=""
-  for _ in $(seq 100); do
+  for _ in $(seq 300); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.2
   done
@@ -58,6 +58,13 @@ cmake --build --preset windows-cross -j "$(nproc)" --target Orvanta-Setup >/dev/
 mkdir -p "$out"
 trap 'scripts/wine-prefix-stop' EXIT
 scripts/wine-prefix-init
+# Link the dialog fonts to a CJK font, as a Chinese Windows does, so that the
+# Chinese texts are drawn with real glyphs.
+link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
+for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
+  scripts/wine-run reg add "$link" /v "$font" /t REG_MULTI_SZ \
+    /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
+done
 xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display
 sha256sum setup/dialogs.cpp setup/dialogs.h >"$out/SOURCES.sha256"
 echo "Rendered into $out"
