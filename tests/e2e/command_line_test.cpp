@@ -92,8 +92,8 @@ TEST_F(CommandLineTest, SeparatorsAndDotsAreNormalisedInTheConfirmation) {
 TEST_F(CommandLineTest, UnknownArgumentsAreRefusedBeforeAnythingHappens) {
   const std::wstring target = profile_.root() + L"\\Elsewhere";
   for (const std::wstring& argument :
-       {std::wstring(L"--Quiet"), std::wstring(L"--QUIET"), L"--target" + target,
-        std::wstring(L"-quiet"), std::wstring(L"--quiet=1"), target, std::wstring()}) {
+       {std::wstring(L"--Quiet"), L"--target" + target, std::wstring(L"-quiet"),
+        std::wstring(L"--quiet=1"), target, std::wstring()}) {
     SCOPED_TRACE(testing::PrintToString(argument));
     EXPECT_EQ(FailureDialogText({argument}), L"Unknown setup argument");
   }
