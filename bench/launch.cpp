@@ -1,19 +1,27 @@
 // Starts one program inside the prefix and reports what the Linux side cannot
 // see: its run time from CreateProcess to exit, and its peak memory.
 //
-//   launch.exe COMMAND-LINE
+//   launch.exe [--memory] COMMAND-LINE
 //
 // Prints one line, "exit=N us=N peak_ws=N peak_commit=N", and exits with the
-// child's exit code (255 when the child could not be started).
+// child's exit code (255 when the child could not be started). Peak memory is
+// read only with --memory: Wine forgets an exited process's counters, so they
+// are polled while it runs, and each poll is a server call that the child
+// would otherwise have to itself; without --memory both peaks are 0.
 #include <windows.h>
 #include <psapi.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 
 namespace {
 
-// The child's command line is the rest of ours, after our own name.
-const wchar_t* ChildCommandLine() {
+constexpr wchar_t kMemoryOption[] = L"--memory ";
+constexpr std::size_t kMemoryOptionLength = sizeof(kMemoryOption) / sizeof(wchar_t) - 1;
+
+// Our command line after our own name.
+const wchar_t* Arguments() {
   const wchar_t* line = GetCommandLineW();
   if (*line == L'"') {
     ++line;
@@ -43,9 +51,7 @@ struct Peak {
   SIZE_T commit = 0;
 };
 
-// The counters are peaks already, so the last answer is the highest; it is
-// asked while the child runs as well, since some systems forget an exited
-// process's counters.
+// The counters are peaks already, so the last answer is the highest.
 void Sample(HANDLE process, Peak& peak) {
   PROCESS_MEMORY_COUNTERS counters{};
   if (!GetProcessMemoryInfo(process, &counters, sizeof(counters))) return;
@@ -55,8 +61,19 @@ void Sample(HANDLE process, Peak& peak) {
 
 }  // namespace
 
+// A short poll keeps the peak without a busy loop that would take a core from the child.
+void Wait(HANDLE process, bool memory, Peak& peak) {
+  if (!memory) {
+    WaitForSingleObject(process, INFINITE);
+    return;
+  }
+  while (WaitForSingleObject(process, 2) == WAIT_TIMEOUT) Sample(process, peak);
+}
+
 int wmain() {
-  wchar_t* command = _wcsdup(ChildCommandLine());
+  const wchar_t* arguments = Arguments();
+  const bool memory = std::wcsncmp(arguments, kMemoryOption, kMemoryOptionLength) == 0;
+  wchar_t* command = _wcsdup(memory ? arguments + kMemoryOptionLength : arguments);
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION child{};
@@ -69,11 +86,8 @@ int wmain() {
   }
   CloseHandle(child.hThread);
   Peak peak;
-  // A short poll keeps the peak of a child whose counters vanish at exit,
-  // without a busy loop that would take a core from it.
-  while (WaitForSingleObject(child.hProcess, 2) == WAIT_TIMEOUT) Sample(child.hProcess, peak);
+  Wait(child.hProcess, memory, peak);
   const long long elapsed = Ticks() - start;
-  Sample(child.hProcess, peak);
   DWORD exitCode = 255;
   GetExitCodeProcess(child.hProcess, &exitCode);
   CloseHandle(child.hProcess);

@@ -6,7 +6,7 @@ mingw=x86_64-w64-mingw32
 cxx_flags=(-std=c++20 -Os -Wall -Wextra -Wpedantic -Werror -municode -static -s -DUNICODE
            -D_UNICODE -DWIN32_LEAN_AND_MEAN -DNOMINMAX -D_WIN32_WINNT=0x0A00)
 main_variants=(setup setup-files floor floor-files peer noop)
-scaling_variants=(setup setup-files floor-files)
+scaling_variants=(setup setup-files floor floor-files peer)
 
 fail() {
   echo "bench: $*" >&2
@@ -55,10 +55,12 @@ make_payload() {
   printf '%s' "$file"
 }
 
-# The setup program as the project builds it, around the given application.
+# The setup program as the project builds it, around the given application;
+# further arguments go to the configuration.
 build_setup() {
   local dir=$1 application=$2
-  local options=(-S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake"
+  shift 2
+  local options=("$@" -S "$src" -B "$dir" -DCMAKE_TOOLCHAIN_FILE="$src/cmake/mingw-w64-x86_64.cmake"
                  -DCMAKE_BUILD_TYPE=MinSizeRel -DORVANTA_BUILD_TESTS=OFF
                  -DORVANTA_APPLICATION_EXE="$application")
   # A build directory made from another source tree is started afresh.
@@ -114,8 +116,17 @@ build_all() {
   for size in "${sizes[@]}"; do
     build_setup "$work/build-${size}m" "$(make_payload "$size")"
     build_floor "$work/build-${size}m"
+    build_peer "$work/build-${size}m"
     record_artifacts "setup-${size}m" "$work/build-${size}m" "$work/build-${size}m/Orvanta-Setup.exe"
   done
+  ((quick)) && return
+  # The same program with its file layout on page boundaries, which lets Wine
+  # map the image instead of copying it into private memory.
+  size=${sizes[-1]}
+  build_setup "$work/build-${size}m-aligned" "$(make_payload "$size")" \
+    -DCMAKE_EXE_LINKER_FLAGS=-Wl,--file-alignment=0x1000
+  record_artifacts "setup-${size}m-aligned" "$work/build-${size}m-aligned" \
+    "$work/build-${size}m-aligned/Orvanta-Setup.exe"
 }
 
 wine_call() {
@@ -151,7 +162,7 @@ command_for() {
   local remove="" action=install
   [ "$phase" = remove ] && remove=" --remove" action=remove
   case "$variant" in
-    setup) printf '%s --quiet%s --target=%s' "$setup" "$remove" "$t" ;;
+    setup | setup-aligned) printf '%s --quiet%s --target=%s' "$setup" "$remove" "$t" ;;
     setup-files) printf '%s --quiet --no-shortcut%s --target=%s' "$setup" "$remove" "$t" ;;
     floor) printf '%s %s full %s' "$floor" "$action" "$t" ;;
     floor-files) printf '%s %s files %s' "$floor" "$action" "$t" ;;
@@ -162,8 +173,10 @@ command_for() {
 
 # Runs one program through the launcher; records the time seen from Linux
 # around the Wine call and the time, exit code and peak memory seen inside.
+# Peak memory is read in the set "memory" only, where polling it costs time.
 sample() {
   local set=$1 variant=$2 phase=$3 size=$4 command=$5 start end line
+  [ "$set" = memory ] && command="--memory $command"
   start=$(date +%s%N)
   # shellcheck disable=SC2086 # the command line is split as Windows would split it
   line=$(wine_call "$work/bin/launch.exe" $command 2>/dev/null | tr -d '\r' | grep -a '^exit=' || true)
@@ -219,19 +232,41 @@ run_comparison() {
   done
 }
 
+# One install and removal of each program with its peak memory polled.
+run_memory() {
+  local variant
+  repeat=1 round=1
+  for variant in "${main_variants[@]}"; do
+    run_variant memory "$variant" 0 "$work/build-default" fresh remove
+  done
+}
+
+scaling_dir() {
+  local size=$1 variant=$2
+  [ "$variant" = setup-aligned ] && printf '%s' "$work/build-${size}m-aligned" && return
+  printf '%s' "$work/build-${size}m"
+}
+
 run_scaling() {
   local pairs=() size variant pair
   for size in "${sizes[@]}"; do
     for variant in "${scaling_variants[@]}"; do pairs+=("$size:$variant"); done
   done
+  ((quick)) || pairs+=("${sizes[-1]}:setup-aligned")
   local scaling_rounds=$((quick ? 1 : 5))
   repeat=1
   for ((round = 0; round <= scaling_rounds; round++)); do
     echo "bench: payload sizes, round $round of $scaling_rounds"
     for pair in $(shuf -e "${pairs[@]}"); do
       size=${pair%%:*} variant=${pair#*:}
-      run_variant scaling "$variant" "$size" "$work/build-${size}m" fresh remove
+      run_variant scaling "$variant" "$size" "$(scaling_dir "$size" "$variant")" fresh remove
     done
+  done
+  echo "bench: peak memory"
+  round=1
+  for pair in "${pairs[@]}"; do
+    size=${pair%%:*} variant=${pair#*:}
+    run_variant memory "$variant" "$size" "$(scaling_dir "$size" "$variant")" fresh remove
   done
 }
 

@@ -42,5 +42,6 @@ prepare_environment
 build_all
 start_prefix
 run_comparison
+run_memory
 run_scaling
 report
