@@ -1,0 +1,165 @@
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e/harness.h"
+#include "reliability/outcome.h"
+#include "reliability/reliability.h"
+
+// Installs and removals in places that ordinary tests do not reach: folders
+// with Chinese names, paths past 260 characters, another drive letter, a
+// device-prefixed path and a read-only parent. Each ends with what the program
+// says, and every file that was there before is still there.
+namespace orvanta::reliability {
+namespace {
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr char kMarkerBytes[] = "Orvanta-Native installer v1\n";
+constexpr char kUserBytes[] = "kept by the user\r\n";
+
+std::string Narrow(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
+
+std::wstring ConfirmationText(const wchar_t* modeLine, const std::wstring& target) {
+  return modeLine + target + L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+}
+
+void Report(const char* what, const Outcome& install, const Outcome& removal) {
+  std::printf("%s: install %s; removal %s\n", what, Describe(install).c_str(),
+              Describe(removal).c_str());
+}
+
+// The install and removal in `target` (as the files are reached at `onDisk`),
+// with a file of the user's beside the target that must survive both.
+void InstallAndRemove(const char* what, const e2e::Profile& profile, const std::wstring& target,
+                      const std::wstring& onDisk) {
+  const std::wstring parent = onDisk.substr(0, onDisk.find_last_of(L'\\'));
+  e2e::MakeDirectories(parent);
+  e2e::WriteBytes(parent + L"\\notes.txt", kUserBytes);
+
+  const Outcome install = RunConfirmed(e2e::TestInputs().setupProgram, {L"--target=" + target});
+  EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", target));
+  EXPECT_EQ(install.exitCode, 0u) << Describe(install);
+  EXPECT_TRUE(install.completion);
+  EXPECT_EQ(e2e::ReadBytes(onDisk + L"\\Orvanta.exe"), e2e::PayloadBytes(L"Orvanta.exe"));
+  EXPECT_EQ(e2e::ReadBytes(onDisk + L"\\README.md"), e2e::PayloadBytes(L"README.md"));
+  EXPECT_EQ(e2e::ReadBytes(onDisk + L"\\Orvanta-Native.install"), std::string(kMarkerBytes));
+  const auto link = e2e::ReadLink(profile.primaryShortcut());
+  ASSERT_TRUE(link.has_value());
+  EXPECT_EQ(link->target, target + L"\\Orvanta.exe");
+
+  const Outcome removal =
+      RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove", L"--target=" + target});
+  EXPECT_EQ(removal.exitCode, 0u) << Describe(removal);
+  EXPECT_FALSE(e2e::PathExists(onDisk));
+  EXPECT_FALSE(e2e::PathExists(profile.primaryShortcut()));
+  EXPECT_EQ(e2e::ReadBytes(parent + L"\\notes.txt"), std::string(kUserBytes));
+  Report(what, install, removal);
+}
+
+TEST(UnusualTargetTest, TargetLongerThan260CharactersInstallsAndRemoves) {
+  e2e::Profile profile;
+  std::wstring target = profile.root();
+  while (target.size() <= 300) target += L"\\a-directory-name-of-forty-characters-xx";
+  target += L"\\Orvanta";
+  ASSERT_GT(target.size() + std::wstring(L"\\Orvanta.exe.new").size(), 260u);
+  std::printf("long target: %zu characters\n", target.size());
+  InstallAndRemove("target longer than 260 characters", profile, target, target);
+}
+
+TEST(UnusualTargetTest, TargetOnAnotherDriveLetterInstallsAndRemoves) {
+  e2e::Profile profile;
+  const std::wstring name = L"Orvanta-" + std::to_wstring(GetCurrentProcessId());
+  ASSERT_NE(GetDriveTypeW(L"E:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR))
+      << "drive E: is not mapped in this prefix";
+  const std::wstring onDisk = TestInputs().driveDir + L"\\apps\\" + name;
+  InstallAndRemove("target on drive E:", profile, L"E:\\apps\\" + name, onDisk);
+  e2e::DeleteTree(TestInputs().driveDir + L"\\apps");
+}
+
+TEST(UnusualTargetTest, DevicePrefixedTargetInstallsAndRemoves) {
+  e2e::Profile profile;
+  const std::wstring target = profile.root() + L"\\device\\Orvanta";
+  InstallAndRemove("target given as \\\\?\\ path", profile, L"\\\\?\\" + target, target);
+}
+
+class ReadOnly {
+ public:
+  explicit ReadOnly(std::wstring path) : path_(std::move(path)) {
+    SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_READONLY);
+  }
+  ~ReadOnly() { SetFileAttributesW(path_.c_str(), FILE_ATTRIBUTE_NORMAL); }
+  ReadOnly(const ReadOnly&) = delete;
+  ReadOnly& operator=(const ReadOnly&) = delete;
+  bool set() const { return (GetFileAttributesW(path_.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; }
+
+ private:
+  std::wstring path_;
+};
+
+// As on Windows, the read-only attribute of a directory does not stop files
+// from being made in it; this Wine keeps the attribute and agrees.
+TEST(UnusualTargetTest, TargetBelowReadOnlyDirectoryInstallsAndRemoves) {
+  e2e::Profile profile;
+  const std::wstring locked = profile.root() + L"\\locked";
+  e2e::MakeDirectories(locked);
+  const ReadOnly readOnly(locked);
+  std::printf("read-only attribute %s on the parent\n", readOnly.set() ? "kept" : "dropped");
+  InstallAndRemove("target below a read-only directory", profile, locked + L"\\Orvanta",
+                   locked + L"\\Orvanta");
+}
+
+// Points the Start-menu Programs folder somewhere else for one test; the
+// profile puts the original back when it goes.
+void RedirectPrograms(const std::wstring& path) {
+  e2e::MakeDirectories(path);
+  const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
+  ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"Programs", REG_EXPAND_SZ,
+                            path.c_str(), bytes),
+            ERROR_SUCCESS);
+}
+
+TEST(ChineseProfileTest, InstallAndRemoveWithChineseFolderNames) {
+  ASSERT_EQ(GetACP(), 936u) << "run under a Chinese locale (LC_ALL=zh_CN.UTF-8)";
+  e2e::Profile profile(L"本地应用数据");
+  const std::wstring programs = profile.root() + L"\\开始菜单\\程序";
+  RedirectPrograms(programs);
+  e2e::WriteBytes(programs + L"\\其他程序.txt", kUserBytes);
+  const std::wstring target = profile.defaultTarget();
+  const std::wstring shortcut = programs + L"\\Orvanta 演示计时器.lnk";
+
+  const Outcome install = RunConfirmed(e2e::TestInputs().setupProgram, {});
+  EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", target));
+  EXPECT_EQ(install.exitCode, 0u) << Describe(install);
+  EXPECT_EQ(e2e::ReadBytes(target + L"\\Orvanta.exe"), e2e::PayloadBytes(L"Orvanta.exe"));
+  EXPECT_EQ(e2e::ReadBytes(target + L"\\README.md"), e2e::PayloadBytes(L"README.md"));
+  EXPECT_EQ(e2e::ReadBytes(target + L"\\Orvanta-Native.install"), std::string(kMarkerBytes));
+  const auto link = e2e::ReadLink(shortcut);
+  ASSERT_TRUE(link.has_value());
+  EXPECT_EQ(link->target, target + L"\\Orvanta.exe");
+  EXPECT_EQ(link->workingDirectory, target);
+
+  const Outcome removal = RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove"});
+  EXPECT_EQ(removal.confirmation, ConfirmationText(L"移除 Orvanta？\n", target));
+  EXPECT_EQ(removal.exitCode, 0u) << Describe(removal);
+  EXPECT_FALSE(e2e::PathExists(target));
+  EXPECT_FALSE(e2e::PathExists(shortcut));
+  EXPECT_EQ(e2e::ReadBytes(programs + L"\\其他程序.txt"), std::string(kUserBytes));
+  std::printf("profile %s, Start menu %s\n", Narrow(profile.localAppData()).c_str(),
+              Narrow(programs).c_str());
+  Report("Chinese profile under code page 936", install, removal);
+}
+
+}  // namespace
+}  // namespace orvanta::reliability
