@@ -42,6 +42,8 @@ prepare_environment() {
   artifacts="$work/artifacts.tsv"
   : >"$samples"
   : >"$artifacts"
+  # Other work on the machine is what moves the figures most; it is reported.
+  load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
 }
 
 # An application of an exact size: a real x64 program padded with random
@@ -272,6 +274,7 @@ run_scaling() {
 
 report() {
   python3 "$bench/report.py" --samples "$samples" --artifacts "$artifacts" --out "$out" \
-    --wine "$("$WINE" --version)" $( ((quick)) && echo --quick)
+    --wine "$("$WINE" --version)" $( ((quick)) && echo --quick) \
+    --load "$load_at_start; $(cut -d' ' -f1-3 /proc/loadavg)"
   echo "bench: results in $out"
 }
