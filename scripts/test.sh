@@ -10,6 +10,9 @@ cmake --build --preset windows-cross -j "$(nproc)"
 
 # Bounded: each fuzz target runs for FUZZ_SECONDS (20 by default).
 scripts/fuzz.sh
+# The benchmark still builds and runs (one round, a small payload).
+bench/run.sh --quick >build/bench-quick.log 2>&1 || { tail -n 40 build/bench-quick.log; exit 1; }
+echo "benchmark quick run: ok (build/bench-quick.log)"
 
 export WINEPREFIX="$root/build/windows-cross/wineprefix"
 trap 'scripts/wine-prefix-stop' EXIT
