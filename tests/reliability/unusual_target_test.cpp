@@ -122,7 +122,7 @@ class ReadOnly {
 };
 
 // As on Windows, the read-only attribute of a directory does not stop files
-// from being made in it; this Wine keeps the attribute and agrees.
+// from being made in it; this Wine does not even keep the attribute.
 TEST(UnusualTargetTest, TargetBelowReadOnlyDirectoryInstallsAndRemoves) {
   e2e::Profile profile;
   const std::wstring locked = profile.root() + L"\\locked";
@@ -136,7 +136,7 @@ TEST(UnusualTargetTest, TargetBelowReadOnlyDirectoryInstallsAndRemoves) {
 // Points the Start-menu Programs folder somewhere else for one test; the
 // profile puts the original back when it goes.
 void RedirectPrograms(const std::wstring& path) {
-  e2e::MakeDirectories(path);
+  MakeLongDirectories(path);
   const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
   ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, L"Programs", REG_EXPAND_SZ,
                             path.c_str(), bytes),
