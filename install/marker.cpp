@@ -7,6 +7,7 @@
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "install/marker_line.h"
+#include "install/replace_file.h"
 
 namespace orvanta {
 namespace {
@@ -26,12 +27,6 @@ std::string ReadHead(HANDLE file) {
   return head;
 }
 
-bool WriteAll(HANDLE file, std::string_view bytes) {
-  DWORD written = 0;
-  return WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-         written == bytes.size();
-}
-
 }  // namespace
 
 bool IsOwnedDirectory(const std::wstring& directory) {
@@ -43,15 +38,18 @@ bool IsOwnedDirectory(const std::wstring& directory) {
 }
 
 void WriteMarker(const std::wstring& directory) {
+  constexpr char kFailure[] = "Cannot write installation marker";
   const std::wstring marker = AppendPath(directory, kMarkerName);
-  // Opened in place, not staged: a read-only marker refuses the open and stays
-  // as it was, and a reader that shares the file does not stop the write.
-  const FileHandle file(CreateFileW(marker.c_str(), GENERIC_WRITE,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid() || !WriteAll(file.get(), kMarkerBytes)) {
-    throw SetupError("Cannot write installation marker");
+  // A read-only marker is left as it is, whether or not the rename below
+  // would be allowed to replace it.
+  const DWORD attributes = GetFileAttributesW(marker.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+    throw SetupError(kFailure);
   }
+  // Staged and renamed like the payload: a marker is never truncated in
+  // place, so an interrupted write cannot unmark an installed directory.
+  ReplaceFileContents(marker, kMarkerBytes.data(), static_cast<unsigned long>(kMarkerBytes.size()),
+                      {kFailure, kFailure});
 }
 
 }  // namespace orvanta

@@ -8,9 +8,9 @@ namespace orvanta {
 // the marker line. Every problem in opening or reading it answers false.
 bool IsOwnedDirectory(const std::wstring& directory);
 
-// Writes the installation marker into the directory, replacing an earlier one;
-// when the marker cannot be opened for writing it stays as it was. Raises
-// "Cannot write installation marker".
+// Writes the installation marker into the directory through a staged file and
+// one replacing rename. A read-only marker, or one that cannot be replaced,
+// stays as it was. Raises "Cannot write installation marker".
 void WriteMarker(const std::wstring& directory);
 
 }  // namespace orvanta

@@ -99,12 +99,17 @@ TEST_F(MarkerTest, WriteMarkerReplacesLongerMarker) {
   EXPECT_EQ(*bytes, std::string(kLine) + "\n");
 }
 
-TEST_F(MarkerTest, WriteMarkerSucceedsWhileAnotherProgramReadsIt) {
-  WriteBytes(Marker(), "stale\n");
-  const FileHandle reader(OpenHeld(Marker(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
-  ASSERT_TRUE(reader.valid());
-  WriteMarker(dir());
-  EXPECT_EQ(ReadBytes(Marker()), std::string(kLine) + "\n");
+TEST_F(MarkerTest, MarkerHeldWithoutDeleteSharingIsLeftAsItWas) {
+  const std::string old = std::string(kLine) + "\r\n";
+  WriteBytes(Marker(), old);
+  {
+    // The marker is replaced by a rename, which a reader without delete sharing refuses.
+    const FileHandle reader(OpenHeld(Marker(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE));
+    ASSERT_TRUE(reader.valid());
+    EXPECT_EQ(SetupErrorText([&] { WriteMarker(dir()); }), "Cannot write installation marker");
+  }
+  EXPECT_EQ(ReadBytes(Marker()), old);
+  EXPECT_FALSE(ReadBytes(Marker() + L".new").has_value());
 }
 
 TEST_F(MarkerTest, MarkerThatCannotBeOpenedForWritingIsLeftAsItWas) {
@@ -123,11 +128,8 @@ TEST_F(MarkerTest, ReadOnlyMarkerIsLeftAsItWas) {
   const std::string old = std::string(kLine) + "\r\n";
   WriteBytes(Marker(), old);
   ASSERT_TRUE(SetFileAttributesW(Marker().c_str(), FILE_ATTRIBUTE_READONLY));
-  // Wine keeps the attribute in the Unix mode, which does not bind root.
-  if (FileHandle(OpenHeld(Marker(), GENERIC_WRITE, FILE_SHARE_READ)).valid()) {
-    GTEST_SKIP() << "the read-only attribute does not refuse writers here";
-  }
   EXPECT_EQ(SetupErrorText([&] { WriteMarker(dir()); }), "Cannot write installation marker");
+  SetFileAttributesW(Marker().c_str(), FILE_ATTRIBUTE_NORMAL);
   EXPECT_EQ(ReadBytes(Marker()), old);
 }
 
