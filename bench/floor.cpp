@@ -69,16 +69,11 @@ bool StageAndReplace(const std::wstring& destination, const void* data, DWORD si
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
 }
 
-// The marker is written in place, with read and write sharing.
+// The marker: the read-only test, then staged and renamed like the payload.
 bool WriteMarker(const std::wstring& marker) {
-  const HANDLE file = CreateFileW(marker.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  DWORD written = 0;
-  const bool ok = WriteFile(file, kMarker, sizeof(kMarker) - 1, &written, nullptr) &&
-                  written == sizeof(kMarker) - 1;
-  CloseHandle(file);
-  return ok;
+  const DWORD attributes = GetFileAttributesW(marker.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  return StageAndReplace(marker, kMarker, sizeof(kMarker) - 1);
 }
 
 bool Deploy(WORD id, const std::wstring& destination) {
