@@ -17,4 +17,13 @@ echo "benchmark quick run: ok (build/bench-quick.log)"
 export WINEPREFIX="$root/build/windows-cross/wineprefix"
 trap 'scripts/wine-prefix-stop' EXIT
 # Message boxes need a display; tests find and answer them on this one.
-xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-cross "$@"
+run_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-cross "$@"; }
+
+# The reliability checks first and verbosely, to show the figures they print.
+log=build/reliability.log
+run_ctest -R '^reliability_' --verbose "$@" >"$log" 2>&1 || { tail -n 100 "$log"; exit 1; }
+echo "reliability figures (full output: $log):"
+grep -a -E '^[0-9]+: .*(seed:|interruptions|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)' "$log" |
+  sed -E 's/^[0-9]+: /  /; s/([0-9]+) passed, ([0-9]+) failed/invariant checks: \1 passed, \2 failed/' || true
+
+run_ctest -E '^reliability_' "$@"
