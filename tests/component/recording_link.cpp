@@ -35,6 +35,31 @@ class RefCount {
   std::atomic<ULONG> count_{1};
 };
 
+// IUnknown for a test object that implements one interface besides it.
+template <class Interface, const IID& kInterfaceId>
+class SingleInterfaceObject : public Interface {
+ public:
+  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
+    *object = nullptr;
+    if (riid != IID_IUnknown && riid != kInterfaceId) return E_NOINTERFACE;
+    *object = static_cast<Interface*>(this);
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
+  STDMETHODIMP_(ULONG) Release() override {
+    ULONG remaining = 0;
+    if (refs_.Drop(remaining)) delete this;
+    return remaining;
+  }
+
+ protected:
+  virtual ~SingleInterfaceObject() = default;
+
+ private:
+  RefCount refs_;
+};
+
 std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
 
 class RecordingLink final : public IShellLinkW, public IPersistFile, public IPropertyStore {
@@ -175,24 +200,10 @@ class RecordingLink final : public IShellLinkW, public IPersistFile, public IPro
   std::shared_ptr<LinkRecord> record_;
 };
 
-class RecordingFactory final : public IClassFactory {
+class RecordingFactory final : public SingleInterfaceObject<IClassFactory, IID_IClassFactory> {
  public:
   RecordingFactory(ComPtr<IClassFactory> real, std::shared_ptr<LinkRecord> record)
       : real_(std::move(real)), record_(std::move(record)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IClassFactory) return E_NOINTERFACE;
-    *object = static_cast<IClassFactory*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
-  }
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** object) override {
     *object = nullptr;
@@ -207,9 +218,8 @@ class RecordingFactory final : public IClassFactory {
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
  private:
-  ~RecordingFactory() = default;
+  ~RecordingFactory() override = default;
 
-  RefCount refs_;
   ComPtr<IClassFactory> real_;
   std::shared_ptr<LinkRecord> record_;
 };
@@ -243,24 +253,10 @@ struct FailingMallocSpy::State {
 
 namespace {
 
-class SizeFailingSpy final : public IMallocSpy {
+class SizeFailingSpy final : public SingleInterfaceObject<IMallocSpy, IID_IMallocSpy> {
  public:
   explicit SizeFailingSpy(std::shared_ptr<FailingMallocSpy::State> state)
       : state_(std::move(state)) {}
-
-  STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
-    *object = nullptr;
-    if (riid != IID_IUnknown && riid != IID_IMallocSpy) return E_NOINTERFACE;
-    *object = static_cast<IMallocSpy*>(this);
-    AddRef();
-    return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
-  }
 
   // Answering 0 for a non-zero request makes the allocation fail.
   STDMETHODIMP_(SIZE_T) PreAlloc(SIZE_T request) override {
@@ -284,9 +280,8 @@ class SizeFailingSpy final : public IMallocSpy {
   STDMETHODIMP_(void) PostHeapMinimize() override {}
 
  private:
-  ~SizeFailingSpy() = default;
+  ~SizeFailingSpy() override = default;
 
-  RefCount refs_;
   std::shared_ptr<FailingMallocSpy::State> state_;
 };
 

@@ -24,6 +24,8 @@ class ProgramOverride {
   e2e::Inputs saved_;
 };
 
+}  // namespace
+
 std::string Narrow(const std::wstring& text) {
   const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
                                        nullptr, 0, nullptr, nullptr);
@@ -32,8 +34,6 @@ std::string Narrow(const std::wstring& text) {
                       nullptr, nullptr);
   return narrow;
 }
-
-}  // namespace
 
 Outcome RunConfirmed(const std::wstring& program, const std::vector<std::wstring>& arguments,
                      void (*inspect)(HWND confirmation)) {

@@ -21,6 +21,9 @@ struct Outcome {
 Outcome RunConfirmed(const std::wstring& program, const std::vector<std::wstring>& arguments,
                      void (*inspect)(HWND confirmation) = nullptr);
 
+// UTF-8 text for the test's output.
+std::string Narrow(const std::wstring& text);
+
 // A one-line account of an outcome, for the test's output.
 std::string Describe(const Outcome& outcome);
 

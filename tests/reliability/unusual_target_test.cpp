@@ -22,15 +22,6 @@ constexpr wchar_t kShellFolders[] =
 constexpr char kMarkerBytes[] = "Orvanta-Native installer v1\n";
 constexpr char kUserBytes[] = "kept by the user\r\n";
 
-std::string Narrow(const std::wstring& text) {
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                       nullptr, 0, nullptr, nullptr);
-  std::string narrow(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size,
-                      nullptr, nullptr);
-  return narrow;
-}
-
 std::wstring ConfirmationText(const wchar_t* modeLine, const std::wstring& target) {
   return modeLine + target + L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
 }
