@@ -12,7 +12,7 @@
 #include "base/errors.h"
 #include "base/exists.h"
 #include "base/path.h"
-#include "install/location.h"
+#include "base/known_folder.h"
 
 using Microsoft::WRL::ComPtr;
 
