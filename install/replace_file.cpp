@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/errors.h"
+#include "base/path.h"
 #include "base/win_handles.h"
 
 namespace orvanta {
@@ -18,7 +19,8 @@ bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
 
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures) {
-  const std::wstring staged = destination + L".new";
+  const std::wstring target = ExtendedLengthPath(destination);
+  const std::wstring staged = target + L".new";
   // No sharing: nobody may read, change or delete the staged file while it is written.
   FileHandle file(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -26,7 +28,7 @@ void ReplaceFileContents(const std::wstring& destination, const void* data, unsi
 
   const bool written = WriteAllAndFlush(file.get(), data, size);
   file.Close();
-  if (!written || !MoveFileExW(staged.c_str(), destination.c_str(),
+  if (!written || !MoveFileExW(staged.c_str(), target.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
     DeleteFileW(staged.c_str());
     throw SetupError(failures.replace);

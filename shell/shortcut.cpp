@@ -102,7 +102,7 @@ void PlaceShortcut(const InstallPaths& paths) {
   CreateShortcut(paths.executable, paths.primaryShortcut);
   // Looked at only once the new shortcut is saved, so the Start menu is never left empty.
   if (ShortcutPointsAt(paths.legacyShortcut, paths.executable)) {
-    DeleteFileW(paths.legacyShortcut.c_str());
+    DeleteFileW(ExtendedLengthPath(paths.legacyShortcut).c_str());
   }
 }
 
