@@ -78,6 +78,10 @@ bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executab
 }
 
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut) {
+  // A link stores at most MAX_PATH - 1 characters of target: a longer one
+  // could never be read back and recognised as ours, and would block every
+  // later install as another program's shortcut.
+  if (executable.size() >= MAX_PATH) throw SetupError("Cannot save shortcut");
   const ComPtr<IShellLinkW> link = NewShellLink();
   if (!link) throw SetupError("Cannot create shortcut");
   link->SetPath(executable.c_str());
