@@ -69,6 +69,8 @@ TEST(PathTest, VolumeRootCoversTheWholeVolumeName) {
   }
 }
 
+// Wine has no MAX_PATH limit on file calls, so only this table shows the form
+// that a Windows machine without the long-path policy needs.
 TEST(PathTest, ExtendedLengthFormKeepsDevicePathsAndRelativeOnes) {
   const Case cases[] = {
       {L"C:\\Apps\\Orvanta", L"\\\\?\\C:\\Apps\\Orvanta"},
