@@ -93,6 +93,13 @@ void CheckNormal(const std::wstring& x) {
   Require(!HasDoubledSeparator(normal, RootNameLength(normal)), "no doubled separator", x);
 }
 
+void CheckVolume(const std::wstring& x) {
+  const std::size_t volume = VolumeRootLength(x);
+  Require(volume >= RootLength(x) && volume <= x.size(), "the volume root holds the root", x);
+  const std::wstring extended = ExtendedLengthPath(x);
+  Require(ExtendedLengthPath(extended) == extended, "the extended form is a fixed point", x);
+}
+
 void CheckParent(const std::wstring& x) {
   const std::wstring parent = ParentPath(x);
   Require(x.starts_with(parent), "the parent is a prefix", x);
@@ -138,6 +145,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckGrammar(part);
     CheckNormal(part);
     CheckParent(part);
+    CheckVolume(part);
   }
   const std::wstring& second = parts.size() > 1 ? parts[1] : parts[0];
   CheckAppend(parts[0], second);
