@@ -12,35 +12,13 @@
 #include "e2e/harness.h"
 #include "reliability/outcome.h"
 #include "reliability/reliability.h"
+#include "system_dlls.h"
 
 // A setup program is often run from a Downloads folder that holds whatever a
 // browser put there. These tests plant a reporting DLL beside it under the
 // names of system DLLs and show that none of them is loaded.
 namespace orvanta::reliability {
 namespace {
-
-// DLLs that the program, the shell-link code and the dialogs load on Windows
-// or under Wine, beside those found loaded while the confirmation is open.
-const wchar_t* const kKnownNames[] = {L"version.dll",  L"propsys.dll",
-                                      L"uxtheme.dll",  L"cryptbase.dll",
-                                      L"dwmapi.dll",   L"comctl32.dll",
-                                      L"oleaut32.dll", L"windowscodecs.dll",
-                                      L"actxprxy.dll", L"shlwapi.dll",
-                                      L"imm32.dll",    L"sechost.dll",
-                                      L"rpcrt4.dll",   L"combase.dll",
-                                      L"advapi32.dll", L"gdi32.dll",
-                                      L"win32u.dll",   L"msvcrt.dll",
-                                      L"ucrtbase.dll", L"profapi.dll",
-                                      L"userenv.dll",  L"ntmarta.dll",
-                                      L"cryptsp.dll",  L"bcrypt.dll",
-                                      L"msctf.dll",    L"textinputframework.dll",
-                                      L"clbcatq.dll",  L"zlib1.dll",
-                                      L"linkinfo.dll", L"ntshrui.dll",
-                                      L"srvcli.dll",   L"cscapi.dll",
-                                      L"edputil.dll",  L"wldp.dll",
-                                      L"sspicli.dll",  L"kernel.appcore.dll",
-                                      L"apphelp.dll",  L"user32.dll",
-                                      L"ole32.dll",    L"shell32.dll"};
 
 // Loaded through LoadLibrary once the program runs, for the dialogs' theming,
 // so that only the search order the program sets decides where from. Wine
@@ -115,9 +93,11 @@ class PlantedFolder {
   std::wstring setup() const { return directory_ + L"\\Orvanta-Setup.exe"; }
   const std::vector<std::wstring>& planted() const { return planted_; }
 
-  // Plants the known names and every DLL seen loaded in a confirmation dialog.
+  // Plants the names of the DLLs that ship with Windows and of every DLL seen
+  // loaded in a confirmation dialog.
   void Plant() {
-    std::set<std::wstring> names(std::begin(kKnownNames), std::end(kKnownNames));
+    std::set<std::wstring> names;
+    for (const std::string_view name : test::kSystemDlls) names.emplace(name.begin(), name.end());
     const Outcome look = RunConfirmedCancel();
     for (const auto& module : SeenModules()) names.insert(BaseName(module));
     for (const auto& name : names) {
