@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "base/errors.h"
+#include "base/path.h"
 #include "base/win_handles.h"
 
 namespace orvanta {
@@ -33,12 +34,13 @@ bool MeansAbsent(unsigned long code) noexcept {
 }
 
 bool Exists(const std::wstring& path) {
+  const std::wstring file = ExtendedLengthPath(path);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   DWORD code = ERROR_SUCCESS;
-  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
     code = GetLastError();
   } else if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-    code = FollowLink(path);
+    code = FollowLink(file);
   }
   if (code == ERROR_SUCCESS) return true;
   if (MeansAbsent(code)) return false;

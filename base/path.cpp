@@ -30,6 +30,12 @@ std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
   return pos;
 }
 
+// The end of the element that starts at pos, and of the separators after it.
+std::size_t SkipElement(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+  return SkipSeparators(path, pos);
+}
+
 wchar_t FoldAscii(wchar_t c) noexcept {
   return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
@@ -115,6 +121,31 @@ std::size_t RootNameLength(std::wstring_view path) noexcept {
 
 std::size_t RootLength(std::wstring_view path) noexcept {
   return SkipSeparators(path, RootNameLength(path));
+}
+
+std::size_t VolumeRootLength(std::wstring_view path) noexcept {
+  if (!HasDevicePrefix(path)) {
+    const std::size_t root = RootLength(path);
+    // \\server\share: the share belongs to the volume.
+    return RootNameLength(path) > 2 ? SkipElement(path, root) : root;
+  }
+  const std::size_t volume = RootLength(path);
+  const std::wstring_view rest = path.substr(volume);
+  if (HasDriveDesignator(rest)) return SkipSeparators(path, volume + 2);
+  const bool unc =
+      rest.size() > 3 && EqualIgnoringAsciiCase(rest.substr(0, 3), L"UNC") && IsSeparator(rest[3]);
+  if (unc) return SkipElement(path, SkipElement(path, SkipSeparators(path, volume + 3)));
+  return SkipElement(path, volume);
+}
+
+std::wstring ExtendedLengthPath(std::wstring_view path) {
+  if (HasDevicePrefix(path)) return std::wstring(path);
+  const std::size_t rootName = RootNameLength(path);
+  const bool driveAbsolute = rootName == 2 && path.size() > 2 && IsSeparator(path[2]);
+  const bool unc = rootName > 2;
+  if (driveAbsolute) return L"\\\\?\\" + LexicallyNormal(path);
+  if (unc) return L"\\\\?\\UNC" + LexicallyNormal(path).substr(1);
+  return std::wstring(path);
 }
 
 std::wstring AppendPath(std::wstring_view left, std::wstring_view name) {

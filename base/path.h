@@ -19,6 +19,18 @@ std::size_t RootNameLength(std::wstring_view path) noexcept;
 // The root name together with every separator that directly follows it.
 std::size_t RootLength(std::wstring_view path) noexcept;
 
+// Length of the volume root: C:\, \\?\C:\, \\.\C:\, \\?\UNC\server\share\,
+// \\server\share\ or \\?\Volume{...}\, each with the separators that follow it.
+// Nothing at or above it can be created, and Windows refuses to query a bare
+// volume name such as \\?\C: or \\?\UNC. Without a volume, the root length.
+std::size_t VolumeRootLength(std::wstring_view path) noexcept;
+
+// The extended-length form of an absolute path (\\?\C:\..., \\?\UNC\server\share\...),
+// lexically normalised, which the file functions accept beyond MAX_PATH
+// whatever the machine's long-path policy. A path with a device prefix, and a
+// relative one, stays as it is.
+std::wstring ExtendedLengthPath(std::wstring_view path);
+
 // Joins one relative name onto a path: exactly one backslash between the two,
 // none added when the left part is empty, ends in a separator or is a bare
 // drive designator.

@@ -15,26 +15,30 @@ bool IsDirectory(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// Each ancestor from the first element below the root down to the directory.
-std::vector<std::wstring> ChainOf(const std::wstring& directory) {
-  std::vector<std::wstring> chain;
-  std::size_t pos = RootLength(directory);
-  while (pos < directory.size()) {
-    while (pos < directory.size() && !IsSeparator(directory[pos])) ++pos;
-    chain.push_back(directory.substr(0, pos));
-    while (pos < directory.size() && IsSeparator(directory[pos])) ++pos;
+// The directory and its ancestors that are not directories yet, deepest
+// first. The walk stops at the volume root: a volume name such as \\?\C: can
+// be neither queried nor created.
+std::vector<std::wstring> MissingChain(const std::wstring& directory) {
+  const std::size_t volumeRoot = VolumeRootLength(directory);
+  std::vector<std::wstring> missing;
+  std::wstring step = directory;
+  while (step.size() > volumeRoot && IsSeparator(step.back())) step.pop_back();
+  while (step.size() > volumeRoot && !IsDirectory(step)) {
+    missing.push_back(step);
+    step = ParentPath(step);
   }
-  return chain;
+  return missing;
 }
 
 }  // namespace
 
 void CreateDirectoryChain(const std::wstring& directory) {
-  for (const std::wstring& step : ChainOf(directory)) {
-    if (IsDirectory(step) || CreateDirectoryW(step.c_str(), nullptr)) continue;
+  const std::vector<std::wstring> missing = MissingChain(ExtendedLengthPath(directory));
+  for (auto step = missing.rbegin(); step != missing.rend(); ++step) {
+    if (CreateDirectoryW(step->c_str(), nullptr)) continue;
     const DWORD code = GetLastError();
     // Another process may have made it in between.
-    if (!IsDirectory(step)) throw FilesystemError("create_directories", code, directory);
+    if (!IsDirectory(*step)) throw FilesystemError("create_directories", code, directory);
   }
 }
 

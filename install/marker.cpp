@@ -30,7 +30,7 @@ std::string ReadHead(HANDLE file) {
 }  // namespace
 
 bool IsOwnedDirectory(const std::wstring& directory) {
-  const std::wstring marker = AppendPath(directory, kMarkerName);
+  const std::wstring marker = ExtendedLengthPath(AppendPath(directory, kMarkerName));
   const FileHandle file(CreateFileW(marker.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -42,7 +42,7 @@ void WriteMarker(const std::wstring& directory) {
   const std::wstring marker = AppendPath(directory, kMarkerName);
   // A read-only marker is left as it is, whether or not the rename below
   // would be allowed to replace it.
-  const DWORD attributes = GetFileAttributesW(marker.c_str());
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(marker).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
     throw SetupError(kFailure);
   }

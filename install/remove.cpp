@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "base/exists.h"
+#include "base/path.h"
 #include "shell/shortcut.h"
 
 namespace orvanta {
@@ -11,13 +12,22 @@ namespace {
 
 void DeleteOwnedFile(const std::wstring& path) {
   if (!Exists(path)) return;
-  if (!DeleteFileW(path.c_str())) {
+  if (!DeleteFileW(ExtendedLengthPath(path).c_str())) {
     throw SetupError("Cannot remove installed file; close Orvanta first");
   }
 }
 
 void DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
-  if (ShortcutPointsAt(shortcut, executable)) DeleteFileW(shortcut.c_str());
+  if (ShortcutPointsAt(shortcut, executable)) DeleteFileW(ExtendedLengthPath(shortcut).c_str());
+}
+
+// RemoveDirectoryW takes a junction or directory link away however full the
+// folder behind it is, so a linked target is left as a non-empty one would be.
+void RemoveEmptyDirectory(const std::wstring& directory) {
+  const std::wstring path = ExtendedLengthPath(directory);
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  RemoveDirectoryW(path.c_str());
 }
 
 }  // namespace
@@ -30,7 +40,7 @@ void RunRemove(const InstallPaths& paths, bool owned) {
   DeleteShortcutIfOurs(paths.primaryShortcut, paths.executable);
   DeleteShortcutIfOurs(paths.legacyShortcut, paths.executable);
   // Only an empty directory goes away; anything else the user keeps there stays.
-  RemoveDirectoryW(paths.targetDir.c_str());
+  RemoveEmptyDirectory(paths.targetDir);
 }
 
 }  // namespace orvanta

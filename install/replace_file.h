@@ -14,6 +14,8 @@ struct ReplaceFailures {
 // destination with ".new" appended) in one write, forces it to disk and moves
 // it over the destination with one replacing rename. Until the rename, an
 // existing destination stays as it was; on failure the staged file is deleted.
+// The rename and that deletion wait out, for about two seconds in all, a
+// file that another program holds open for a moment.
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures);
 

@@ -12,7 +12,7 @@
 #include "base/errors.h"
 #include "base/exists.h"
 #include "base/path.h"
-#include "install/location.h"
+#include "base/known_folder.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -78,6 +78,10 @@ bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executab
 }
 
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut) {
+  // A link stores at most MAX_PATH - 1 characters of target: a longer one
+  // could never be read back and recognised as ours, and would block every
+  // later install as another program's shortcut.
+  if (executable.size() >= MAX_PATH) throw SetupError("Cannot save shortcut");
   const ComPtr<IShellLinkW> link = NewShellLink();
   if (!link) throw SetupError("Cannot create shortcut");
   link->SetPath(executable.c_str());
@@ -102,7 +106,7 @@ void PlaceShortcut(const InstallPaths& paths) {
   CreateShortcut(paths.executable, paths.primaryShortcut);
   // Looked at only once the new shortcut is saved, so the Start menu is never left empty.
   if (ShortcutPointsAt(paths.legacyShortcut, paths.executable)) {
-    DeleteFileW(paths.legacyShortcut.c_str());
+    DeleteFileW(ExtendedLengthPath(paths.legacyShortcut).c_str());
   }
 }
 

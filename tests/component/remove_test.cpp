@@ -49,6 +49,30 @@ class RemoveTest : public ComponentTest {
   InstallPaths paths_;
 };
 
+// A target that is a directory link: made by the build on the host, since
+// Wine cannot make one itself (on Windows a symbolic link needs developer mode).
+TEST_F(RemoveTest, LinkedTargetStaysWithTheFolderBehindIt) {
+  const std::wstring behind = ORVANTA_COMPONENT_LINK_TARGET;
+  CreateDirectoryW(behind.c_str(), nullptr);  // gone if an earlier run lost it
+  InstallPaths linked = paths_;
+  linked.targetDir = ORVANTA_COMPONENT_LINKED_DIR;
+  const DWORD attributes = GetFileAttributesW(linked.targetDir.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    GTEST_SKIP() << "no directory link at " << NarrowFileText(linked.targetDir);
+  }
+  linked.executable = AppendPath(linked.targetDir, L"Orvanta.exe");
+  linked.readme = AppendPath(linked.targetDir, L"README.md");
+  linked.marker = AppendPath(linked.targetDir, L"Orvanta-Native.install");
+  WriteBytes(linked.executable, "MZ");
+  WriteBytes(linked.readme, "# Orvanta\r\n");
+  WriteMarker(linked.targetDir);
+
+  RunRemove(linked, IsOwnedDirectory(linked.targetDir));
+  EXPECT_FALSE(Exists(linked.marker));
+  EXPECT_EQ(GetFileAttributesW(linked.targetDir.c_str()), attributes) << "the link went away";
+  EXPECT_TRUE(IsDirectory(behind)) << "the folder behind the link went away";
+}
+
 TEST_F(RemoveTest, RemovesFilesShortcutsAndEmptyDirectory) {
   ASSERT_TRUE(Owned());
   RunRemove(paths_, Owned());

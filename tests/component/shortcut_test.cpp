@@ -102,6 +102,21 @@ TEST_F(ShortcutTest, SaveIntoMissingFolderFails) {
             "Cannot save shortcut");
 }
 
+// A link stores fewer than MAX_PATH characters of target; a longer one could
+// never be recognised as ours again, so it is not saved at all.
+TEST_F(ShortcutTest, TargetTooLongForALinkIsNotSaved) {
+  const auto exeOfLength = [&](std::size_t length) {
+    const std::wstring folder = Path(L"App\\");
+    return folder + std::wstring(length - folder.size() - 4, L'x') + L".exe";
+  };
+  const std::wstring longest = exeOfLength(MAX_PATH - 1);
+  CreateShortcut(longest, Link(L"longest.lnk"));
+  EXPECT_TRUE(ShortcutPointsAt(Link(L"longest.lnk"), longest));
+  EXPECT_EQ(SetupErrorText([&] { CreateShortcut(exeOfLength(MAX_PATH), Link(L"long.lnk")); }),
+            "Cannot save shortcut");
+  EXPECT_FALSE(Exists(Link(L"long.lnk")));
+}
+
 TEST_F(ShortcutTest, StoredTargetMatchesSpellingsOfTheSamePath) {
   std::string upper = NarrowExe();
   std::transform(upper.begin(), upper.end(), upper.begin(),

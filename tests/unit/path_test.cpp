@@ -46,6 +46,46 @@ TEST(PathTest, RootNameFollowsWindowsGrammar) {
   for (const auto& [path, length] : cases) EXPECT_EQ(RootNameLength(path), length) << path;
 }
 
+// Windows can neither query nor create a bare volume name (\\?\C:, \\?\UNC);
+// Wine can, which is why this is proven here and not end to end.
+TEST(PathTest, VolumeRootCoversTheWholeVolumeName) {
+  const std::pair<const wchar_t*, const wchar_t*> cases[] = {
+      {L"C:\\Apps\\Orvanta", L"C:\\"},
+      {L"C:/Apps", L"C:/"},
+      {L"C:", L"C:"},
+      {L"\\\\?\\C:\\Apps", L"\\\\?\\C:\\"},
+      {L"\\\\.\\D:\\Apps", L"\\\\.\\D:\\"},
+      {L"\\\\?\\C:", L"\\\\?\\C:"},
+      {L"\\\\?\\UNC\\server\\share\\Apps", L"\\\\?\\UNC\\server\\share\\"},
+      {L"\\\\?\\unc\\server\\share", L"\\\\?\\unc\\server\\share"},
+      {L"\\\\server\\share\\Apps", L"\\\\server\\share\\"},
+      {L"//server/share", L"//server/share"},
+      {L"\\\\?\\Volume{1b3b}\\Apps", L"\\\\?\\Volume{1b3b}\\"},
+      {L"\\Apps", L"\\"},
+      {L"Apps\\Orvanta", L""},
+  };
+  for (const auto& [path, root] : cases) {
+    EXPECT_EQ(std::wstring_view(path).substr(0, VolumeRootLength(path)), root) << path;
+  }
+}
+
+// Wine has no MAX_PATH limit on file calls, so only this table shows the form
+// that a Windows machine without the long-path policy needs.
+TEST(PathTest, ExtendedLengthFormKeepsDevicePathsAndRelativeOnes) {
+  const Case cases[] = {
+      {L"C:\\Apps\\Orvanta", L"\\\\?\\C:\\Apps\\Orvanta"},
+      {L"c:/Apps//x/../Orvanta\\", L"\\\\?\\c:\\Apps\\Orvanta\\"},
+      {L"\\\\server\\share\\Apps", L"\\\\?\\UNC\\server\\share\\Apps"},
+      {L"\\\\?\\C:\\Apps", L"\\\\?\\C:\\Apps"},
+      {L"\\\\.\\C:\\Apps", L"\\\\.\\C:\\Apps"},
+      {L"\\\\?\\UNC\\server\\share", L"\\\\?\\UNC\\server\\share"},
+      {L"C:Apps", L"C:Apps"},
+      {L"Apps\\Orvanta", L"Apps\\Orvanta"},
+      {L"\\Apps", L"\\Apps"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.input), c.expected) << c.input;
+}
+
 TEST(PathTest, NormalisationFollowsGenericRules) {
   const Case cases[] = {
       {L"", L""},
