@@ -68,32 +68,52 @@ inline Tree Snapshot(const std::wstring& directory) {
   return tree;
 }
 
-// A run confirmed with OK. The dialog that follows, if any, is read and
-// closed: No to the completion dialog, OK to the failure dialog.
-struct ConfirmedRun {
-  std::wstring confirmationText;
-  std::wstring nextTitle;  // empty when no second dialog came
-  std::wstring nextText;
-  DWORD exitCode = 0;
+// What a run confirmed with OK said.
+struct Outcome {
+  DWORD exitCode = 0xDEAD;
+  std::wstring confirmation;  // the confirmation text, empty when none was shown
+  std::wstring failure;       // the failure text, empty when none was shown
+  bool completion = false;    // whether the completion dialog was shown
 };
 
-inline ConfirmedRun RunConfirmed(const std::vector<std::wstring>& arguments) {
-  ConfirmedRun result;
-  SetupRun run(arguments);
-  auto confirmation = run.NextDialog();
-  if (!confirmation) {
-    ADD_FAILURE() << "no confirmation dialog";
-    return result;
+// Runs `program` (the one under test when not given): OK in the confirmation,
+// then No in the completion dialog or OK in a failure dialog. Calls inspect
+// (if given) while the confirmation dialog is open.
+inline Outcome RunConfirmed(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                            void (*inspect)(HWND confirmation) = nullptr) {
+  const Inputs saved = TestInputs();
+  Inputs inputs = saved;
+  inputs.setupProgram = program;
+  SetTestInputs(inputs);
+  Outcome outcome;
+  {
+    SetupRun run(arguments);
+    auto dialog = run.NextDialog();
+    if (dialog && dialog->title == L"Orvanta 安装") {
+      outcome.confirmation = dialog->text;
+      if (inspect != nullptr) inspect(dialog->window);
+      dialog->Press(IDOK);
+      dialog = run.NextDialog();
+    } else {
+      ADD_FAILURE() << "no confirmation dialog";
+    }
+    if (dialog && dialog->title == L"Orvanta 安装失败") {
+      outcome.failure = dialog->text;
+      dialog->Press(IDOK);
+    } else if (dialog && dialog->title == L"Orvanta") {
+      outcome.completion = true;
+      dialog->Press(IDNO);
+    } else if (dialog) {
+      ADD_FAILURE() << "unexpected dialog: " << testing::PrintToString(dialog->title);
+    }
+    outcome.exitCode = run.ExitCode();
   }
-  result.confirmationText = confirmation->text;
-  confirmation->Press(IDOK);
-  if (auto next = run.NextDialog()) {
-    result.nextTitle = next->title;
-    result.nextText = next->text;
-    next->Press(next->Has(IDNO) ? IDNO : IDOK);
-  }
-  result.exitCode = run.ExitCode();
-  return result;
+  SetTestInputs(saved);
+  return outcome;
+}
+
+inline Outcome RunConfirmed(const std::vector<std::wstring>& arguments) {
+  return RunConfirmed(TestInputs().setupProgram, arguments);
 }
 
 // Payload files with other bytes, as an earlier version would leave them.
