@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "component/fixture.h"
 #include "component/recording_link.h"
 #include "shell/shortcut.h"
@@ -52,9 +55,12 @@ TEST_F(RecordedShortcutTest, CreateShortcutSetsAppUserModelIdBeforeSaving) {
   EXPECT_EQ(save->text, lnk);
   EXPECT_EQ(save->remember, TRUE);
 
-  EXPECT_LT(record().IndexOf("SetPath"), record().IndexOf("SetValue"));
-  EXPECT_LT(record().IndexOf("SetValue"), record().IndexOf("Commit"));
-  EXPECT_LT(record().IndexOf("Commit"), record().IndexOf("Save"));
+  std::vector<int> order;
+  for (const char* method : {"SetPath", "SetValue", "Commit", "Save"}) {
+    order.push_back(record().IndexOf(method));
+    ASSERT_GE(order.back(), 0) << method << " was never called";
+  }
+  EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
 }
 
 TEST_F(RecordedShortcutTest, CreateShortcutLeavesOtherFieldsAtTheirDefaults) {

@@ -11,7 +11,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
-#include "component/raw_link.h"
+#include "raw_link.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -127,16 +127,16 @@ TEST_F(ShortcutTest, StoredTargetMatchesSpellingsOfTheSamePath) {
   for (char c : NarrowExe()) doubled += c == '\\' ? std::string("\\\\") : std::string(1, c);
   const std::string dots = NarrowFileText(Path(L"App\\Sub\\..\\.\\Orvanta.exe"));
   for (const std::string& stored : {upper, slashes, doubled, dots}) {
-    WriteRawLink(Link(L"spelling.lnk"), stored);
+    WriteBytes(Link(L"spelling.lnk"), RawLinkBytes(stored));
     ASSERT_EQ(LoadLink(Link(L"spelling.lnk")).target, WidenFileText(stored));
     EXPECT_TRUE(ShortcutPointsAt(Link(L"spelling.lnk"), Exe())) << stored;
   }
 }
 
 TEST_F(ShortcutTest, OtherTargetDoesNotMatch) {
-  WriteRawLink(Link(L"other.lnk"), NarrowFileText(Path(L"Other\\Orvanta.exe")));
+  WriteBytes(Link(L"other.lnk"), RawLinkBytes(NarrowFileText(Path(L"Other\\Orvanta.exe"))));
   EXPECT_FALSE(ShortcutPointsAt(Link(L"other.lnk"), Exe()));
-  WriteRawLink(Link(L"prefix.lnk"), NarrowFileText(Path(L"App\\Orvanta.ex")));
+  WriteBytes(Link(L"prefix.lnk"), RawLinkBytes(NarrowFileText(Path(L"App\\Orvanta.ex"))));
   EXPECT_FALSE(ShortcutPointsAt(Link(L"prefix.lnk"), Exe()));
 }
 
@@ -153,7 +153,7 @@ TEST_F(ShortcutTest, EnvironmentVariableIsComparedUnexpanded) {
   wchar_t expanded[MAX_PATH] = {};
   ASSERT_NE(ExpandEnvironmentStringsW(stored.c_str(), expanded, MAX_PATH), 0u);
   ASSERT_EQ(expanded, Exe());
-  WriteRawLink(Link(L"variable.lnk"), NarrowFileText(stored));
+  WriteBytes(Link(L"variable.lnk"), RawLinkBytes(NarrowFileText(stored)));
   EXPECT_FALSE(ShortcutPointsAt(Link(L"variable.lnk"), Exe()));
   SetEnvironmentVariableW(L"ORVANTA_TEST_DIR", nullptr);
 }

@@ -26,7 +26,7 @@ std::vector<std::pair<const char*, std::string>> MalformedLinks(const std::strin
   return {
       {"empty", ""},
       {"truncated link", realLink.substr(0, realLink.size() / 2)},
-      {"header only", detail::LinkHeader()},
+      {"header only", test::RawLinkBytes("").substr(0, 0x4C)},
       {"noise", Noise(4096, 7)},
       {"huge noise", Noise(8 << 20, 11)},
   };

@@ -8,7 +8,6 @@
 namespace orvanta::e2e {
 namespace {
 
-const std::wstring kFailureTitle = L"Orvanta 安装失败";
 // Still owned: text-mode reading takes CR LF as the end of the marker line.
 const std::string kOldMarker = "Orvanta-Native installer v1\r\nfrom an earlier install\n";
 
@@ -20,9 +19,8 @@ class OwnershipTest : public testing::Test {
   // marker: the payload is replaced all the same and the old marker stays.
   void ExpectMarkerWriteFailureKeepsOwnership() {
     PlantOldPayload(target_);
-    const ConfirmedRun run = RunConfirmed({});
-    EXPECT_EQ(run.nextTitle, kFailureTitle);
-    EXPECT_EQ(run.nextText, L"Cannot write installation marker");
+    const Outcome run = RunConfirmed({});
+    EXPECT_EQ(run.failure, L"Cannot write installation marker");
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(ReadBytes(TargetFile(kExecutable)), PayloadBytes(kExecutable));
     EXPECT_EQ(ReadBytes(TargetFile(kReadme)), PayloadBytes(kReadme));
@@ -58,9 +56,8 @@ TEST_F(OwnershipTest, UnmarkedTargetHoldingAnInstalledNameIsRefusedAfterConfirma
     plant();
     const Tree before = Snapshot(profile_.root());
 
-    const ConfirmedRun run = RunConfirmed({});
-    EXPECT_EQ(run.nextTitle, kFailureTitle);
-    EXPECT_EQ(run.nextText, L"Target contains unowned files");
+    const Outcome run = RunConfirmed({});
+    EXPECT_EQ(run.failure, L"Target contains unowned files");
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(Snapshot(profile_.root()), before) << "a refusal must change nothing";
   }
@@ -103,11 +100,10 @@ TEST_F(OwnershipTest, TargetNamingAFileFailsAtDirectoryCreation) {
   WriteBytes(file, "a file, not a directory");
   const Tree before = Snapshot(profile_.root());
 
-  const ConfirmedRun run = RunConfirmed({L"--target=" + file});
-  EXPECT_TRUE(run.nextText.starts_with(L"create_directories: "))
-      << testing::PrintToString(run.nextText);
-  EXPECT_TRUE(run.nextText.ends_with(L": \"" + file + L"\""))
-      << testing::PrintToString(run.nextText);
+  const Outcome run = RunConfirmed({L"--target=" + file});
+  EXPECT_TRUE(run.failure.starts_with(L"create_directories: "))
+      << testing::PrintToString(run.failure);
+  EXPECT_TRUE(run.failure.ends_with(L": \"" + file + L"\"")) << testing::PrintToString(run.failure);
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(Snapshot(profile_.root()), before);
 }
@@ -137,9 +133,8 @@ TEST_F(OwnershipTest, FailedPayloadWriteLeavesAnUnmarkedDirectoryUnmarked) {
   const std::wstring blocker = TargetFile(L"Orvanta.exe.new");
   MakeDirectories(blocker);
 
-  const ConfirmedRun run = RunConfirmed({});
-  EXPECT_EQ(run.nextTitle, kFailureTitle);
-  EXPECT_EQ(run.nextText, L"Cannot stage file");
+  const Outcome run = RunConfirmed({});
+  EXPECT_EQ(run.failure, L"Cannot stage file");
   EXPECT_EQ(run.exitCode, 1u);
   EXPECT_EQ(ReadBytes(TargetFile(kReadme)), PayloadBytes(kReadme));
   EXPECT_FALSE(PathExists(TargetFile(kExecutable)));

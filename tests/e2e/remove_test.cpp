@@ -32,9 +32,8 @@ class RemoveTest : public testing::Test {
   // A confirmed removal that must be refused with nothing deleted.
   void ExpectRefusedUnchanged(const std::wstring& message) {
     const Tree before = Snapshot(profile_.root());
-    const ConfirmedRun run = RunConfirmed({L"--remove"});
-    EXPECT_EQ(run.nextTitle, L"Orvanta 安装失败");
-    EXPECT_EQ(run.nextText, message);
+    const Outcome run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.failure, message);
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(Snapshot(profile_.root()), before);
   }
@@ -148,8 +147,8 @@ TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
       MakeDirectories(blocked);
     }
 
-    const ConfirmedRun run = RunConfirmed({L"--remove"});
-    EXPECT_EQ(run.nextText, kCannotRemove);
+    const Outcome run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.failure, kCannotRemove);
     EXPECT_EQ(run.exitCode, 1u);
     for (std::size_t i = 0; i < order.size(); ++i) {
       EXPECT_EQ(PathExists(TargetFile(order[i])), i >= failing) << "entry " << i;
@@ -164,8 +163,8 @@ TEST_F(RemoveTest, RunningApplicationBlocksRemovalUntilItIsClosed) {
   {
     const HeldFile image(TargetFile(kExecutable));
     const Tree before = Snapshot(profile_.root());
-    const ConfirmedRun run = RunConfirmed({L"--remove"});
-    EXPECT_EQ(run.nextText, kCannotRemove);
+    const Outcome run = RunConfirmed({L"--remove"});
+    EXPECT_EQ(run.failure, kCannotRemove);
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(Snapshot(profile_.root()), before);
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "raw_link.h"
 
 // Steps shared by the ownership, shortcut and removal scenarios: runs answered
 // as a user would, snapshots that show a refusal changed nothing, and links
@@ -59,48 +60,6 @@ inline void AddEntries(const std::wstring& directory, const std::wstring& prefix
   }
 }
 
-inline void Put32(std::string& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
-}
-
-inline std::string LinkHeader() {
-  constexpr std::uint32_t kHeaderSize = 0x4C;
-  constexpr std::uint32_t kHasLinkInfo = 0x2;
-  constexpr std::uint32_t kIsUnicode = 0x80;
-  constexpr std::uint32_t kShowNormal = 1;
-  // CLSID_ShellLink as stored on disk.
-  constexpr char kClsid[] = "\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46";
-  std::string out;
-  Put32(out, kHeaderSize);
-  out.append(kClsid, 16);
-  Put32(out, kHasLinkInfo | kIsUnicode);
-  out.append(4 + 3 * 8 + 4 + 4, '\0');  // attributes, three times, size, icon index
-  Put32(out, kShowNormal);
-  out.append(2 + 2 + 4 + 4, '\0');  // hotkey and reserved fields
-  return out;
-}
-
-// A link-info block with a volume id and a local base path, nothing else.
-inline std::string LinkInfo(std::string_view target) {
-  constexpr std::uint32_t kInfoHeaderSize = 0x1C;
-  constexpr std::uint32_t kVolumeIdAndLocalBasePath = 0x1;
-  constexpr std::uint32_t kVolumeIdSize = 0x11;
-  constexpr std::uint32_t kFixedDrive = 3;
-  constexpr std::uint32_t kEmptyLabelOffset = 0x10;
-  const std::uint32_t basePath = kInfoHeaderSize + kVolumeIdSize;
-  const std::uint32_t suffix = basePath + static_cast<std::uint32_t>(target.size()) + 1;
-  std::string out;
-  for (const std::uint32_t field :
-       {suffix + 1, kInfoHeaderSize, kVolumeIdAndLocalBasePath, kInfoHeaderSize, basePath, 0u,
-        suffix, kVolumeIdSize, kFixedDrive, 0u, kEmptyLabelOffset}) {
-    Put32(out, field);
-  }
-  out.push_back('\0');  // the empty volume label
-  out += target;
-  out.append(2, '\0');  // end of the base path, empty common suffix
-  return out;
-}
-
 }  // namespace detail
 
 inline Tree Snapshot(const std::wstring& directory) {
@@ -109,32 +68,52 @@ inline Tree Snapshot(const std::wstring& directory) {
   return tree;
 }
 
-// A run confirmed with OK. The dialog that follows, if any, is read and
-// closed: No to the completion dialog, OK to the failure dialog.
-struct ConfirmedRun {
-  std::wstring confirmationText;
-  std::wstring nextTitle;  // empty when no second dialog came
-  std::wstring nextText;
-  DWORD exitCode = 0;
+// What a run confirmed with OK said.
+struct Outcome {
+  DWORD exitCode = 0xDEAD;
+  std::wstring confirmation;  // the confirmation text, empty when none was shown
+  std::wstring failure;       // the failure text, empty when none was shown
+  bool completion = false;    // whether the completion dialog was shown
 };
 
-inline ConfirmedRun RunConfirmed(const std::vector<std::wstring>& arguments) {
-  ConfirmedRun result;
-  SetupRun run(arguments);
-  auto confirmation = run.NextDialog();
-  if (!confirmation) {
-    ADD_FAILURE() << "no confirmation dialog";
-    return result;
+// Runs `program` (the one under test when not given): OK in the confirmation,
+// then No in the completion dialog or OK in a failure dialog. Calls inspect
+// (if given) while the confirmation dialog is open.
+inline Outcome RunConfirmed(const std::wstring& program, const std::vector<std::wstring>& arguments,
+                            void (*inspect)(HWND confirmation) = nullptr) {
+  const Inputs saved = TestInputs();
+  Inputs inputs = saved;
+  inputs.setupProgram = program;
+  SetTestInputs(inputs);
+  Outcome outcome;
+  {
+    SetupRun run(arguments);
+    auto dialog = run.NextDialog();
+    if (dialog && dialog->title == L"Orvanta 安装") {
+      outcome.confirmation = dialog->text;
+      if (inspect != nullptr) inspect(dialog->window);
+      dialog->Press(IDOK);
+      dialog = run.NextDialog();
+    } else {
+      ADD_FAILURE() << "no confirmation dialog";
+    }
+    if (dialog && dialog->title == L"Orvanta 安装失败") {
+      outcome.failure = dialog->text;
+      dialog->Press(IDOK);
+    } else if (dialog && dialog->title == L"Orvanta") {
+      outcome.completion = true;
+      dialog->Press(IDNO);
+    } else if (dialog) {
+      ADD_FAILURE() << "unexpected dialog: " << testing::PrintToString(dialog->title);
+    }
+    outcome.exitCode = run.ExitCode();
   }
-  result.confirmationText = confirmation->text;
-  confirmation->Press(IDOK);
-  if (auto next = run.NextDialog()) {
-    result.nextTitle = next->title;
-    result.nextText = next->text;
-    next->Press(next->Has(IDNO) ? IDNO : IDOK);
-  }
-  result.exitCode = run.ExitCode();
-  return result;
+  SetTestInputs(saved);
+  return outcome;
+}
+
+inline Outcome RunConfirmed(const std::vector<std::wstring>& arguments) {
+  return RunConfirmed(TestInputs().setupProgram, arguments);
 }
 
 // Payload files with other bytes, as an earlier version would leave them.
@@ -143,10 +122,9 @@ inline void PlantOldPayload(const std::wstring& directory) {
   WriteBytes(Join(directory, kReadme), "an earlier read-me");
 }
 
-// A shell link that stores exactly this ASCII target text. The shell-link
-// object would normalise it on SetPath, so the bytes are written directly.
+// A shell link that stores exactly this ASCII target text.
 inline void WriteRawLink(const std::wstring& path, std::string_view storedTarget) {
-  WriteBytes(path, detail::LinkHeader() + detail::LinkInfo(storedTarget) + std::string(4, '\0'));
+  WriteBytes(path, test::RawLinkBytes(storedTarget));
 }
 
 inline std::string Narrow(const std::wstring& ascii) {

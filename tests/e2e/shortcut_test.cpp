@@ -32,8 +32,8 @@ class ShortcutTest : public testing::Test {
   // A confirmed install that must stop at the shortcut check with nothing written.
   void ExpectRefusedUnchanged(const std::vector<std::wstring>& arguments = {}) {
     const Tree before = Snapshot(profile_.root());
-    const ConfirmedRun run = RunConfirmed(arguments);
-    EXPECT_EQ(run.nextText, kConflict);
+    const Outcome run = RunConfirmed(arguments);
+    EXPECT_EQ(run.failure, kConflict);
     EXPECT_EQ(run.exitCode, 1u);
     EXPECT_EQ(Snapshot(profile_.root()), before);
   }

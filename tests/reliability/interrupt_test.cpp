@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "e2e/scenario.h"
 #include "reliability/reliability.h"
 
 // Kills the real setup program at random moments of an install, an update and
@@ -23,14 +24,15 @@
 namespace orvanta::reliability {
 namespace {
 
+using e2e::Join;
+using e2e::kMarker;
+using e2e::kMarkerBytes;
+using e2e::kReadme;
 using e2e::Profile;
 using e2e::ReadBytes;
 
-constexpr wchar_t kExe[] = L"Orvanta.exe";
-constexpr wchar_t kReadme[] = L"README.md";
-constexpr wchar_t kMarker[] = L"Orvanta-Native.install";
+constexpr const wchar_t* kExe = e2e::kExecutable;
 constexpr char kMarkerLine[] = "Orvanta-Native installer v1";
-constexpr char kMarkerBytes[] = "Orvanta-Native installer v1\n";
 constexpr DWORD kRunTimeoutMs = 60000;
 
 struct Payload {
@@ -40,10 +42,6 @@ struct Payload {
 
 Payload LoadPayload(const std::wstring& directory) {
   return {ReadBytes(directory + L"\\" + kExe), ReadBytes(directory + L"\\" + kReadme)};
-}
-
-std::wstring Join(const std::wstring& directory, const std::wstring& name) {
-  return directory + L"\\" + name;
 }
 
 std::wstring ProgramsRoot(const Profile& profile) {
@@ -103,6 +101,21 @@ struct Scenario {
   bool removal = false;
   unsigned interruptions = 0;
 };
+
+// Whether the kill landed in the middle of the work rather than during process
+// start or after the end: a staged file present, or the read-me new with the
+// executable old (README.md is written first); in a removal, an owned file
+// deleted while the directory is still marked.
+bool CutMidway(const Scenario& scenario, const Snapshot& before, const Snapshot& now) {
+  if (scenario.removal) {
+    return now.targetExists &&
+           (now.files.exe != before.files.exe || now.files.readme != before.files.readme ||
+            now.marker != before.marker);
+  }
+  return HasName(now.targetNames, L"Orvanta.exe.new") ||
+         HasName(now.targetNames, L"README.md.new") ||
+         (now.files.readme == scenario.next.readme && now.files.exe == before.files.exe);
+}
 
 class Checks {
  public:
@@ -297,38 +310,65 @@ void PlaceInstall(const Profile& profile, const std::wstring& payloadDir) {
   e2e::WriteLink(profile.primaryShortcut(), Join(target, kExe));
 }
 
-// Longest time the whole command takes, so that the kills cover all of it.
-double MeasureRun(const Profile& profile, const Scenario& scenario) {
-  double longest = 0;
+// Returns once the names in the target differ from `names` or the run has ended.
+void AwaitFirstChange(const Process& run, const Profile& profile,
+                      const std::vector<std::wstring>& names) {
+  while (!run.Finished() && e2e::ListNames(profile.defaultTarget()) == names) {
+  }
+}
+
+struct Timing {
+  double span = 0;  // the whole command
+  double work = 0;  // from its first change in the target to its end
+};
+
+// The longest times of three runs, so that the kills cover all of a run.
+Timing MeasureRun(const Profile& profile, const Scenario& scenario) {
+  Timing longest;
   for (int i = 0; i < 3; ++i) {
     ResetProfile(profile);
     scenario.prepare(profile);
+    const auto names = e2e::ListNames(profile.defaultTarget());
     const double start = Now();
     Process run(scenario.program, scenario.arguments);
     EXPECT_TRUE(run.started());
+    AwaitFirstChange(run, profile, names);
+    const double changed = Now();
     EXPECT_EQ(run.Wait(), std::optional<DWORD>(0));
-    longest = std::max(longest, Now() - start);
+    longest.span = std::max(longest.span, Now() - start);
+    longest.work = std::max(longest.work, Now() - changed);
   }
   return longest;
 }
 
-void RunInterruptions(Scenario& scenario, unsigned wanted) {
+// Kills the command `wanted` times, or as many times as fit in the run's time
+// budget, and requires `midway` of the kills to cut the work itself.
+void RunInterruptions(Scenario& scenario, unsigned wanted, unsigned midway) {
+  const double start = Now();
+  const double deadline = start + TestInputs().budgetSeconds;
   Profile profile;
-  const double span = MeasureRun(profile, scenario) * 1.05;
+  const Timing timing = MeasureRun(profile, scenario);
   std::mt19937_64 random(TestInputs().seed ^ std::hash<std::string>{}(scenario.name));
-  std::uniform_real_distribution<double> delays(0.0, span);
+  // Every other kill is timed from the first change in the target, since
+  // process start takes most of a run.
+  std::uniform_real_distribution<double> delays(0.0, timing.span * 1.05);
+  std::uniform_real_distribution<double> workDelays(0.0, timing.work * 1.05);
   std::map<std::string, unsigned> seen;
   unsigned attempts = 0;
-  while (scenario.interruptions < wanted && attempts++ < wanted * 6) {
+  unsigned cut = 0;
+  while (scenario.interruptions < wanted && attempts++ < wanted * 6 && Now() < deadline) {
     ResetProfile(profile);
     scenario.prepare(profile);
     const Snapshot before = Take(profile);
-    const double delay = delays(random);
-    Checks checks(std::string(scenario.name) + " killed after " +
-                  std::to_string(static_cast<int>(delay * 1e6)) + " us");
+    const bool fromChange = attempts % 2 == 0;
+    const double delay = fromChange ? workDelays(random) : delays(random);
+    Checks checks(std::string(scenario.name) + " killed " +
+                  std::to_string(static_cast<int>(delay * 1e6)) + " us after " +
+                  (fromChange ? "its first change" : "its start"));
     {
       Process run(scenario.program, scenario.arguments);
       ASSERT_TRUE(run.started());
+      if (fromChange) AwaitFirstChange(run, profile, before.targetNames);
       Delay(delay);
       if (!run.Interrupt()) continue;
     }
@@ -336,6 +376,7 @@ void RunInterruptions(Scenario& scenario, unsigned wanted) {
     ++RunTally().interruptions;
     const Snapshot interrupted = Take(profile);
     ++seen[Describe(scenario, before, interrupted)];
+    if (CutMidway(scenario, before, interrupted)) ++cut;
     CheckInvariants(checks, scenario, before, interrupted);
     Process rerun(scenario.program, scenario.arguments);
     const auto exitCode = rerun.Wait();
@@ -345,10 +386,17 @@ void RunInterruptions(Scenario& scenario, unsigned wanted) {
     CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
   }
   ResetProfile(profile);
-  std::printf("%s: %u interruptions over %.0f ms; states left by the kills:\n", scenario.name,
-              scenario.interruptions, span * 1000);
+  std::printf(
+      "%s: %u interruptions over %.0f ms (%.0f ms from the first change), %u of them "
+      "midway, in %.0f s of a %.0f s budget; states left by the kills:\n",
+      scenario.name, scenario.interruptions, timing.span * 1000, timing.work * 1000, cut,
+      Now() - start, TestInputs().budgetSeconds);
   for (const auto& [state, count] : seen) std::printf("  %4u  %s\n", count, state.c_str());
-  EXPECT_GE(scenario.interruptions, wanted);
+  EXPECT_GE(scenario.interruptions, wanted)
+      << scenario.name << ": the time budget ran out after " << scenario.interruptions << " of "
+      << wanted << " interruptions";
+  EXPECT_GE(cut, midway) << scenario.name << ": only " << cut
+                         << " kills cut the work midway; the rest fell before or after it";
 }
 
 Payload LargePayload() { return LoadPayload(TestInputs().largePayloadDir); }
@@ -368,7 +416,7 @@ TEST(InterruptedRunTest, KilledInstallNeverLeavesPartialFilesOrEarlyMarker) {
   Scenario scenario{
       "install", TestInputs().largeSetupProgram, {L"--quiet"}, PrepareNothing, LargePayload()};
   ASSERT_TRUE(scenario.next.exe && scenario.next.readme);
-  RunInterruptions(scenario, 70);
+  RunInterruptions(scenario, 70, 10);
 }
 
 TEST(InterruptedRunTest, KilledUpdateKeepsEachFileOldOrWholeNew) {
@@ -378,7 +426,7 @@ TEST(InterruptedRunTest, KilledUpdateKeepsEachFileOldOrWholeNew) {
                     PrepareEarlierVersion,
                     LargePayload()};
   ASSERT_NE(scenario.next.exe, LoadPayload(e2e::TestInputs().payloadDir).exe);
-  RunInterruptions(scenario, 70);
+  RunInterruptions(scenario, 70, 10);
 }
 
 TEST(InterruptedRunTest, KilledRemovalKeepsDirectoryMarkedUntilMarkerGoes) {
@@ -388,7 +436,7 @@ TEST(InterruptedRunTest, KilledRemovalKeepsDirectoryMarkedUntilMarkerGoes) {
                     PrepareLargeInstall,
                     Payload{},
                     true};
-  RunInterruptions(scenario, 62);
+  RunInterruptions(scenario, 62, 10);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ Tally& RunTally() {
 
 // Usage: orvanta_reliability_tests --setup=<exe> --payload=<folder> --large-setup=<exe>
 //        --large-payload=<folder> --planted-dll=<dll> --probe=<exe> [--seed=<n>]
+//        [--budget=<seconds per interruption scenario>]
 int wmain(int argc, wchar_t** argv) {
   testing::InitGoogleTest(&argc, argv);
   orvanta::e2e::Inputs harness;
@@ -47,13 +48,15 @@ int wmain(int argc, wchar_t** argv) {
     value(L"--drive-e=", inputs.driveDir);
     if (argument.starts_with(L"--seed="))
       inputs.seed = std::stoull(std::wstring(argument.substr(7)));
+    if (argument.starts_with(L"--budget="))
+      inputs.budgetSeconds = std::stod(std::wstring(argument.substr(9)));
   }
   if (harness.setupProgram.empty() || harness.payloadDir.empty() ||
       inputs.largeSetupProgram.empty() || inputs.largePayloadDir.empty() ||
       inputs.plantedDll.empty() || inputs.dllProbe.empty()) {
     std::fprintf(stderr,
                  "usage: orvanta_reliability_tests --setup= --payload= --large-setup= "
-                 "--large-payload= --planted-dll= --probe= [--seed=]\n");
+                 "--large-payload= --planted-dll= --probe= [--seed=] [--budget=]\n");
     return 2;
   }
   orvanta::e2e::SetTestInputs(harness);

@@ -3,28 +3,31 @@
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-// Runs the setup program with its dialogs answered as a user who goes ahead
-// would answer them, and returns what the program said.
+#include "e2e/scenario.h"
+
+// The shared confirmed run, and how the reliability tests print what it said.
 namespace orvanta::reliability {
 
-struct Outcome {
-  DWORD exitCode = 0xDEAD;
-  std::wstring confirmation;  // the confirmation text, empty when none was shown
-  std::wstring failure;       // the failure text, empty when none was shown
-  bool completion = false;    // whether the completion dialog was shown
-};
-
-// OK in the confirmation, No in the completion dialog, OK in a failure dialog.
-// Calls inspect (if given) while the confirmation dialog is open.
-Outcome RunConfirmed(const std::wstring& program, const std::vector<std::wstring>& arguments,
-                     void (*inspect)(HWND confirmation) = nullptr);
+using e2e::Outcome;
+using e2e::RunConfirmed;
 
 // UTF-8 text for the test's output.
-std::string Narrow(const std::wstring& text);
+inline std::string Narrow(const std::wstring& text) {
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string narrow(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size,
+                      nullptr, nullptr);
+  return narrow;
+}
 
 // A one-line account of an outcome, for the test's output.
-std::string Describe(const Outcome& outcome);
+inline std::string Describe(const Outcome& outcome) {
+  std::string text = "exit code " + std::to_string(outcome.exitCode);
+  if (outcome.completion) text += ", completion dialog";
+  if (!outcome.failure.empty()) text += ", failure dialog \"" + Narrow(outcome.failure) + "\"";
+  return text;
+}
 
 }  // namespace orvanta::reliability

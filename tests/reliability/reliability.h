@@ -14,6 +14,7 @@ struct Inputs {
   std::wstring dllProbe;           // the control program that loads DLLs by name
   std::wstring driveDir;           // the directory that drive E: is mapped to
   std::uint64_t seed = 0;          // drives every random delay
+  double budgetSeconds = 420;      // the time each interruption scenario may take
 };
 const Inputs& TestInputs();
 void SetTestInputs(Inputs inputs);

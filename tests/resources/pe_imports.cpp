@@ -5,6 +5,8 @@
 #include <cctype>
 #include <string_view>
 
+#include "system_dlls.h"
+
 namespace orvanta::resources_test {
 namespace {
 
@@ -118,17 +120,13 @@ std::vector<std::string> ImportedDllNames(const std::vector<uint8_t>& bytes) {
 }
 
 bool ShipsWithWindows(const std::string& dllName) {
-  // System DLLs that a desktop program may reasonably use; the compiler's own
-  // run-time DLLs (libstdc++, libgcc, libwinpthread, vcruntime) are not here.
-  static constexpr std::array<std::string_view, 20> kSystemDlls = {
-      "advapi32.dll", "bcrypt.dll",   "comctl32.dll", "comdlg32.dll", "crypt32.dll",
-      "gdi32.dll",    "kernel32.dll", "msvcrt.dll",   "ntdll.dll",    "ole32.dll",
-      "oleaut32.dll", "propsys.dll",  "shell32.dll",  "shlwapi.dll",  "ucrtbase.dll",
-      "user32.dll",   "userenv.dll",  "uxtheme.dll",  "version.dll",  "ws2_32.dll"};
+  // The compiler's own run-time DLLs (libstdc++, libgcc, libwinpthread,
+  // vcruntime) are not in the shared list.
   const std::string name = Lower(dllName);
   // The Universal CRT's API sets are part of Windows 10.
   if (name.starts_with("api-ms-win-crt-") && name.ends_with(".dll")) return true;
-  return std::find(kSystemDlls.begin(), kSystemDlls.end(), name) != kSystemDlls.end();
+  return std::find(std::begin(test::kSystemDlls), std::end(test::kSystemDlls), name) !=
+         std::end(test::kSystemDlls);
 }
 
 }  // namespace orvanta::resources_test
