@@ -33,7 +33,8 @@ using e2e::ReadBytes;
 
 constexpr const wchar_t* kExe = e2e::kExecutable;
 constexpr char kMarkerLine[] = "Orvanta-Native installer v1";
-constexpr DWORD kRunTimeoutMs = 60000;
+// A bound for a hang only: a run takes about a second, far longer on a busy machine.
+constexpr DWORD kRunTimeoutMs = 180000;
 
 struct Payload {
   std::optional<std::string> exe;
