@@ -1,6 +1,6 @@
-# Cross build for Windows x64 from Linux with clang: the same target, headers
-# and import libraries as the GCC cross build, a second compiler's warnings,
-# and LLVM's linker. The tests still run under Wine.
+# Cross build for Windows x64 from Linux with clang: the same target, headers,
+# import libraries and C++ library as the GCC cross build, and a second
+# compiler's warnings. The tests still run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
@@ -10,18 +10,22 @@ set(CMAKE_CXX_COMPILER clang++)
 set(CMAKE_C_COMPILER_TARGET ${ORVANTA_MINGW_PREFIX})
 set(CMAKE_CXX_COMPILER_TARGET ${ORVANTA_MINGW_PREFIX})
 set(CMAKE_RC_COMPILER ${ORVANTA_MINGW_PREFIX}-windres)
+set(CMAKE_AR /usr/bin/${ORVANTA_MINGW_PREFIX}-ar)
+set(CMAKE_RANLIB /usr/bin/${ORVANTA_MINGW_PREFIX}-ranlib)
 set(CMAKE_SYSROOT /usr/${ORVANTA_MINGW_PREFIX})
 
-# This clang does not find the mingw-w64 GCC's C++ library by itself: name its
-# headers and archives, the win32-threads build, which needs no pthread DLL.
-set(ORVANTA_MINGW_GCC_DIR /usr/lib/gcc/${ORVANTA_MINGW_PREFIX}/12-win32 CACHE PATH
+# This clang does not find the mingw-w64 GCC's C++ library by itself: name
+# its headers and archives (the POSIX-threads build, whose std::mutex
+# GoogleTest needs; its pthread library is linked statically). LLVM's linker
+# links them: the GNU one warns that clang's copies of the library's type
+# names differ in size from its own.
+set(ORVANTA_MINGW_GCC_DIR /usr/lib/gcc/${ORVANTA_MINGW_PREFIX}/12-posix CACHE PATH
     "The mingw-w64 GCC whose libstdc++ clang uses")
 set(ORVANTA_LIBSTDCXX_INCLUDE ${ORVANTA_MINGW_GCC_DIR}/include/c++)
-string(JOIN " " CMAKE_CXX_FLAGS_INIT -nostdinc++ "-isystem ${ORVANTA_LIBSTDCXX_INCLUDE}"
-       "-isystem ${ORVANTA_LIBSTDCXX_INCLUDE}/${ORVANTA_MINGW_PREFIX}"
-       "-isystem ${ORVANTA_LIBSTDCXX_INCLUDE}/backward")
+set(CMAKE_CXX_STANDARD_INCLUDE_DIRECTORIES ${ORVANTA_LIBSTDCXX_INCLUDE}
+    ${ORVANTA_LIBSTDCXX_INCLUDE}/${ORVANTA_MINGW_PREFIX} ${ORVANTA_LIBSTDCXX_INCLUDE}/backward)
 foreach(kind EXE SHARED MODULE)
-  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld -L${ORVANTA_MINGW_GCC_DIR}")
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=lld -L${ORVANTA_MINGW_GCC_DIR} -pthread")
 endforeach()
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ORVANTA_MINGW_PREFIX})

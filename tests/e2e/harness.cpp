@@ -56,7 +56,7 @@ void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>&
 
 // The user's own values while profiles are alive; a value missing here was
 // missing there.
-constexpr wchar_t kSavedShellFolders[] = L"Software\\Orvanta Setup Tests\\Saved Shell Folders";
+constexpr wchar_t kSavedShellFolders[] = L"Software\\Orvanta Setup Tests";
 int liveProfiles = 0;
 
 std::optional<std::wstring> ReadSavedShellFolder(HKEY saved, const wchar_t* value) {
@@ -86,9 +86,15 @@ void RestoreLeftRedirections() {
 void SaveShellFolders(
     const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& values) {
   HKEY saved = nullptr;
+  DWORD disposition = 0;
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, nullptr, 0, KEY_WRITE,
-                            nullptr, &saved, nullptr),
+                            nullptr, &saved, &disposition),
             ERROR_SUCCESS);
+  // A copy that is there already holds the user's values; these may not be.
+  if (disposition == REG_OPENED_EXISTING_KEY) {
+    RegCloseKey(saved);
+    return;
+  }
   for (const auto& [value, path] : values) {
     if (!path) continue;
     const DWORD bytes = static_cast<DWORD>((path->size() + 1) * sizeof(wchar_t));

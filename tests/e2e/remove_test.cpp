@@ -204,6 +204,11 @@ TEST_F(RemoveTest, FileSymbolicLinkIsDeletedAndItsTargetKept) {
     }
     FAIL() << "cannot make the symbolic link, error " << error;
   }
+  ASSERT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+  if (ReadBytes(link) != "the user's notes\r\n") {
+    ASSERT_TRUE(UnderWine()) << "the link does not lead to its target";
+    GTEST_SKIP() << "this Wine makes symbolic links that do not lead to their target";
+  }
   EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
   EXPECT_FALSE(PathExists(target_));
   EXPECT_EQ(ReadBytes(outside), "the user's notes\r\n");
