@@ -48,7 +48,10 @@ function Save-Dialog([string] $Title, [string] $File, [int] $Answer) {
   while ([Dialogs]::IsWindow($window)) { Start-Sleep -Milliseconds 50 }
 }
 
+# .NET resolves relative paths against its own current directory, not this shell's.
 New-Item -ItemType Directory -Force -Path $Out | Out-Null
+$Out = (Resolve-Path $Out).Path
+$Setup = (Resolve-Path $Setup).Path
 $target = Join-Path ([System.IO.Path]::GetTempPath()) 'Orvanta-dialog-pictures'
 $run = Start-Process -FilePath $Setup -ArgumentList "--target=`"$target`"", '--no-shortcut' -PassThru
 Save-Dialog $install 'confirmation.png' $IDOK
