@@ -200,7 +200,7 @@ TEST_F(RemoveTest, FileSymbolicLinkIsDeletedAndItsTargetKept) {
                            SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
     const DWORD error = GetLastError();
     if (error == ERROR_PRIVILEGE_NOT_HELD) {
-      GTEST_SKIP() << "making a symbolic link needs developer mode or the privilege to";
+      GTEST_SKIP() << "making a symbolic link needs developer mode or the privilege for it";
     }
     FAIL() << "cannot make the symbolic link, error " << error;
   }
