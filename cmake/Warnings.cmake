@@ -15,8 +15,12 @@ function(orvanta_windows_program target)
     # An uncaught exception has nowhere to print in a GUI program: without the
     # verbose terminate handler the demangler and stdio stay out (about 70 KB).
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
-                        -Wl,--gc-sections -Wl,--no-insert-timestamp -s
-                        -Wl,--defsym,_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
+                        -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
+    # LLVM's linker, which the clang build uses, has no --defsym.
+    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+      target_link_options(${target} PRIVATE
+                          -Wl,--defsym,_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
+    endif()
     target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections
                            -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
                            -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)

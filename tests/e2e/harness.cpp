@@ -1,6 +1,8 @@
 #include "e2e/harness.h"
 
 #include <objbase.h>
+#include <propkey.h>
+#include <propsys.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
@@ -8,6 +10,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <utility>
 
 using Microsoft::WRL::ComPtr;
@@ -49,6 +52,56 @@ void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>&
   } else {
     RegDeleteKeyValueW(HKEY_CURRENT_USER, kShellFolders, value);
   }
+}
+
+// The user's own values while profiles are alive; a value missing here was
+// missing there.
+constexpr wchar_t kSavedShellFolders[] = L"Software\\Orvanta Setup Tests";
+int liveProfiles = 0;
+
+std::optional<std::wstring> ReadSavedShellFolder(HKEY saved, const wchar_t* value) {
+  wchar_t buffer[MAX_PATH * 4] = {};
+  DWORD size = sizeof(buffer);
+  if (RegGetValueW(saved, nullptr, value, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer,
+                   &size) != ERROR_SUCCESS) {
+    return std::nullopt;
+  }
+  return std::wstring(buffer);
+}
+
+// Puts back what a run that ended with profiles alive (killed, timed out) left.
+void RestoreLeftRedirections() {
+  HKEY saved = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, KEY_READ, &saved) != ERROR_SUCCESS) {
+    return;
+  }
+  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
+    RestoreShellFolder(value, ReadSavedShellFolder(saved, value));
+  }
+  RegCloseKey(saved);
+  RegDeleteKeyW(HKEY_CURRENT_USER, kSavedShellFolders);
+  std::printf("restored the shell folders that an earlier run left redirected\n");
+}
+
+void SaveShellFolders(
+    const std::vector<std::pair<std::wstring, std::optional<std::wstring>>>& values) {
+  HKEY saved = nullptr;
+  DWORD disposition = 0;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, nullptr, 0, KEY_WRITE,
+                            nullptr, &saved, &disposition),
+            ERROR_SUCCESS);
+  // A copy that is there already holds the user's values; these may not be.
+  if (disposition == REG_OPENED_EXISTING_KEY) {
+    RegCloseKey(saved);
+    return;
+  }
+  for (const auto& [value, path] : values) {
+    if (!path) continue;
+    const DWORD bytes = static_cast<DWORD>((path->size() + 1) * sizeof(wchar_t));
+    RegSetValueExW(saved, value.c_str(), 0, REG_EXPAND_SZ,
+                   reinterpret_cast<const BYTE*>(path->c_str()), bytes);
+  }
+  RegCloseKey(saved);
 }
 
 std::wstring UniqueTempDirectory() {
@@ -96,19 +149,48 @@ std::wstring WindowText(HWND window) {
   return text;
 }
 
+constexpr int kMessageTextId = 0xFFFF;
+
 Dialog DescribeDialog(HWND window) {
   Dialog dialog;
   dialog.window = window;
   dialog.title = WindowText(window);
-  constexpr int kMessageTextId = 0xFFFF;
   if (HWND label = GetDlgItem(window, kMessageTextId)) dialog.text = WindowText(label);
   return dialog;
+}
+
+// A box can be visible before its text is set: waits, on its own clock and
+// not by a guess at the machine's speed, until the text is there.
+HWND WhenLaidOut(HWND window) {
+  const ULONGLONG deadline = GetTickCount64() + 5000;
+  while (IsWindow(window) && GetTickCount64() < deadline) {
+    HWND label = GetDlgItem(window, kMessageTextId);
+    if (label != nullptr && GetWindowTextLengthW(label) > 0) break;
+    Sleep(10);
+  }
+  return window;
 }
 
 }  // namespace
 
 const Inputs& TestInputs() { return MutableInputs(); }
-void SetTestInputs(Inputs inputs) { MutableInputs() = std::move(inputs); }
+
+void SetTestInputs(Inputs inputs) {
+  inputs.setupProgram = WindowsPath(inputs.setupProgram);
+  inputs.payloadDir = WindowsPath(inputs.payloadDir);
+  MutableInputs() = std::move(inputs);
+}
+
+std::wstring WindowsPath(std::wstring_view path) {
+  std::wstring windows(path);
+  std::replace(windows.begin(), windows.end(), L'/', L'\\');
+  return windows;
+}
+
+bool UnderWine() {
+  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 Profile::Profile() : Profile(L"Local") {}
 
@@ -117,15 +199,18 @@ Profile::Profile(const std::wstring& localFolderName) : root_(UniqueTempDirector
   programs_ = root_ + L"\\Start Menu\\Programs";
   MakeDirectories(localAppData_);
   MakeDirectories(programs_);
+  if (liveProfiles == 0) RestoreLeftRedirections();
   for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
     saved_.emplace_back(value, ReadShellFolder(value));
   }
+  if (liveProfiles++ == 0) SaveShellFolders(saved_);
   WriteShellFolder(kLocalAppDataValue, localAppData_);
   WriteShellFolder(kProgramsValue, programs_);
 }
 
 Profile::~Profile() {
   for (const auto& [value, path] : saved_) RestoreShellFolder(value.c_str(), path);
+  if (--liveProfiles == 0) RegDeleteKeyW(HKEY_CURRENT_USER, kSavedShellFolders);
   DeleteTree(root_);
 }
 
@@ -183,8 +268,7 @@ std::optional<Dialog> SetupRun::NextDialog(DWORD timeoutMs) {
     EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
     if (search.found != nullptr) {
       sawDialog_ = true;
-      Sleep(100);  // Let the box finish laying out its text.
-      return DescribeDialog(search.found);
+      return DescribeDialog(WhenLaidOut(search.found));
     }
     if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return std::nullopt;
   }
@@ -339,6 +423,30 @@ HeldFile::~HeldFile() {
   if (held()) CloseHandle(handle_);
 }
 
+RunningApplication::RunningApplication(const std::wstring& executable) {
+  std::wstring commandLine = QuoteArgument(executable);
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  const std::wstring directory = executable.substr(0, executable.find_last_of(L'\\'));
+  EXPECT_TRUE(CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
+                             nullptr, directory.c_str(), &startup, &process_))
+      << "cannot start the application, error " << GetLastError();
+  // Its window is up once it waits for input: the process is fully loaded.
+  if (process_.hProcess != nullptr) WaitForInputIdle(process_.hProcess, 20000);
+}
+
+RunningApplication::~RunningApplication() {
+  if (process_.hProcess == nullptr) return;
+  TerminateProcess(process_.hProcess, 0);
+  WaitForSingleObject(process_.hProcess, 10000);
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+bool RunningApplication::running() const {
+  return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
+}
+
 std::optional<LinkFields> ReadLink(const std::wstring& path) {
   ComPtr<IShellLinkW> link;
   ComPtr<IPersistFile> file;
@@ -360,6 +468,14 @@ std::optional<LinkFields> ReadLink(const std::wstring& path) {
   buffer.assign(32768, L'\0');
   link->GetDescription(buffer.data(), 32768);
   fields.description = buffer.data();
+  ComPtr<IPropertyStore> properties;
+  PROPVARIANT id;
+  PropVariantInit(&id);
+  if (SUCCEEDED(link.As(&properties)) &&
+      SUCCEEDED(properties->GetValue(PKEY_AppUserModel_ID, &id)) && id.vt == VT_LPWSTR) {
+    fields.appUserModelId = id.pwszVal;
+  }
+  PropVariantClear(&id);
   return fields;
 }
 

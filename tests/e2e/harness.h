@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Runs the built setup program as a user or a script would, in a profile of
@@ -16,10 +17,21 @@ struct Inputs {
   std::wstring payloadDir;    // the staged Orvanta.exe and README.md it embeds
 };
 const Inputs& TestInputs();
+// Takes the paths with either separator, as CMake writes them, and keeps them
+// with backslashes, as the setup program reports paths.
 void SetTestInputs(Inputs inputs);
+std::wstring WindowsPath(std::wstring_view path);
+
+// Whether the tests run under Wine, which differs from Windows where some
+// tests look; those tests skip there and say why.
+bool UnderWine();
 
 // A fresh local application-data folder and Start-menu Programs folder for
-// one test, redirected in the registry and restored afterwards.
+// one test, redirected in the registry and restored by the destructor, so
+// also after a failed assertion. On Windows these are the user's real
+// folders: the first profile also copies the original values to a key of
+// their own, which the destructor of the last one deletes, so that a run that
+// dies before then is mended by the next one.
 class Profile {
  public:
   Profile();
@@ -116,6 +128,20 @@ class HeldFile {
   HANDLE handle_;
 };
 
+// The installed application started as a user starts it, its image mapped
+// by the running process; ended when the object goes.
+class RunningApplication {
+ public:
+  explicit RunningApplication(const std::wstring& executable);
+  ~RunningApplication();
+  RunningApplication(const RunningApplication&) = delete;
+  RunningApplication& operator=(const RunningApplication&) = delete;
+  bool running() const;
+
+ private:
+  PROCESS_INFORMATION process_{};
+};
+
 // Shell links.
 struct LinkFields {
   std::wstring target;
@@ -123,6 +149,7 @@ struct LinkFields {
   std::wstring iconPath;
   int iconIndex = -1;
   std::wstring description;
+  std::wstring appUserModelId;  // empty when the link has none
 };
 std::optional<LinkFields> ReadLink(const std::wstring& path);
 void WriteLink(const std::wstring& path, const std::wstring& target);

@@ -172,6 +172,47 @@ TEST_F(RemoveTest, RunningApplicationBlocksRemovalUntilItIsClosed) {
   ExpectEverythingRemoved();
 }
 
+// The application's own process, not a handle held for it: Windows refuses
+// to replace or delete the image of a running program.
+TEST_F(RemoveTest, RunningApplicationRefusesUpdateAndRemoval) {
+  InstallWithLegacyShortcut();
+  {
+    const RunningApplication application(TargetFile(kExecutable));
+    ASSERT_TRUE(application.running());
+    const Tree before = Snapshot(profile_.root());
+    EXPECT_EQ(RunQuiet({}), 1u) << "update";
+    EXPECT_EQ(RunQuiet({L"--remove"}), 1u) << "removal";
+    EXPECT_EQ(Snapshot(profile_.root()), before);
+  }
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  ExpectEverythingRemoved();
+}
+
+// A link with an installed file's name goes, and what it points at stays.
+TEST_F(RemoveTest, FileSymbolicLinkIsDeletedAndItsTargetKept) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  const std::wstring outside = Join(profile_.root(), L"notes.md");
+  WriteBytes(outside, "the user's notes\r\n");
+  const std::wstring link = TargetFile(kReadme);
+  ASSERT_TRUE(DeleteFileW(link.c_str()));
+  if (!CreateSymbolicLinkW(link.c_str(), outside.c_str(),
+                           SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE)) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_PRIVILEGE_NOT_HELD) {
+      GTEST_SKIP() << "making a symbolic link needs developer mode or the privilege for it";
+    }
+    FAIL() << "cannot make the symbolic link, error " << error;
+  }
+  ASSERT_NE(GetFileAttributesW(link.c_str()) & FILE_ATTRIBUTE_REPARSE_POINT, 0u);
+  if (ReadBytes(link) != "the user's notes\r\n") {
+    ASSERT_TRUE(UnderWine()) << "the link does not lead to its target";
+    GTEST_SKIP() << "this Wine makes symbolic links that do not lead to their target";
+  }
+  EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+  EXPECT_FALSE(PathExists(target_));
+  EXPECT_EQ(ReadBytes(outside), "the user's notes\r\n");
+}
+
 TEST_F(RemoveTest, InterruptedRemovalLeavesTheDirectoryMarkedAndCanBeRunAgain) {
   InstallWithLegacyShortcut();
   {

@@ -54,6 +54,17 @@ TEST_F(ShortcutTest, InstallCreatesOneShortcutThatStartsTheExecutable) {
   EXPECT_EQ(link->description, L"Orvanta 演示计时器");
 }
 
+// Read back from the file through the link's property store, as the shell reads it.
+TEST_F(ShortcutTest, SavedShortcutCarriesTheApplicationsAppUserModelId) {
+  ASSERT_EQ(RunQuiet({}), 0u);
+  const auto link = ReadLink(profile_.primaryShortcut());
+  ASSERT_TRUE(link);
+  if (UnderWine() && link->appUserModelId.empty()) {
+    GTEST_SKIP() << "Wine does not store the AppUserModelID in a link";
+  }
+  EXPECT_EQ(link->appUserModelId, L"Orvanta.Native");
+}
+
 TEST_F(ShortcutTest, ForeignPrimaryShortcutRefusesTheInstallUnlessShortcutsAreSkipped) {
   const std::wstring primary = profile_.primaryShortcut();
   const std::vector<std::pair<const char*, std::function<void()>>> cases = {
