@@ -9,12 +9,14 @@ cd "$root"
 
 started=$SECONDS
 times=()
-# stage NAME COMMAND...: runs the command and records how long it took.
+# stage NAME COMMAND...: runs the command, records how long it took and
+# returns its status.
 stage() {
-  local name=$1 begin=$SECONDS
+  local name=$1 begin=$SECONDS status=0
   shift
-  "$@"
-  times+=("$(printf '%-22s %4d s' "$name" $((SECONDS - begin)))")
+  "$@" || status=$?
+  times+=("$(printf '%-22s %4d s' "$name" $((SECONDS - begin)))$( ((status == 0)) || echo '  FAILED')")
+  return "$status"
 }
 summary() {
   local status=$?
@@ -74,6 +76,9 @@ skips() {
 stage "packages" scripts/deps.sh
 stage "build" build
 stage "fuzzing" fuzz
-stage "reliability checks" reliability "$@"
-stage "other tests" others "$@"
+# A failed test stage does not stop the next: the whole picture is printed.
+failed=0
+stage "reliability checks" reliability "$@" || failed=1
+stage "other tests" others "$@" || failed=1
 skips
+exit "$failed"
