@@ -80,7 +80,7 @@ build_floor() {
   sed -e "s|@APPLICATION@|$staging/Orvanta.exe|" -e "s|@README@|$staging/README.md|" \
     "$bench/floor.rc.in" >"$dir/floor.rc"
   "$mingw-windres" "$dir/floor.rc" -O coff -o "$dir/floor-rc.o"
-  "$mingw-g++-posix" "${cxx_flags[@]}" -mwindows "$bench/floor.cpp" "$dir/floor-rc.o" \
+  "$mingw-g++-win32" "${cxx_flags[@]}" -mwindows "$bench/floor.cpp" "$dir/floor-rc.o" \
     -o "$dir/floor.exe" -lole32 -lshell32 -luuid
 }
 
@@ -91,9 +91,9 @@ build_peer() {
 }
 
 build_tools() {
-  "$mingw-g++-posix" "${cxx_flags[@]}" "$bench/launch.cpp" -o "$work/bin/launch.exe" -lpsapi
-  "$mingw-g++-posix" "${cxx_flags[@]}" -mwindows "$bench/noop.cpp" -o "$work/bin/noop.exe"
-  "$mingw-g++-posix" "${cxx_flags[@]}" -mwindows "$bench/keepalive.cpp" \
+  "$mingw-g++-win32" "${cxx_flags[@]}" "$bench/launch.cpp" -o "$work/bin/launch.exe" -lpsapi
+  "$mingw-g++-win32" "${cxx_flags[@]}" -mwindows "$bench/noop.cpp" -o "$work/bin/noop.exe"
+  "$mingw-g++-win32" "${cxx_flags[@]}" -mwindows "$bench/keepalive.cpp" \
     -o "$work/bin/keepalive.exe"
 }
 

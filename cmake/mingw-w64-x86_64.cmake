@@ -1,10 +1,13 @@
-# Cross build for Windows x64 with the mingw-w64 POSIX-threads compiler.
+# Cross build for Windows x64 with the mingw-w64 compiler of the win32 thread model:
+# the program is single-threaded, and this variant links no threading library
+# into it (the POSIX one brings winpthreads, whose licence notice must travel
+# with every copy).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 
 set(ORVANTA_MINGW_PREFIX x86_64-w64-mingw32)
-set(CMAKE_C_COMPILER ${ORVANTA_MINGW_PREFIX}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${ORVANTA_MINGW_PREFIX}-g++-posix)
+set(CMAKE_C_COMPILER ${ORVANTA_MINGW_PREFIX}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${ORVANTA_MINGW_PREFIX}-g++-win32)
 set(CMAKE_RC_COMPILER ${ORVANTA_MINGW_PREFIX}-windres)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${ORVANTA_MINGW_PREFIX})

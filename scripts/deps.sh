@@ -2,8 +2,8 @@
 # Installs the Debian packages that the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine64 xvfb xauth
-  googletest osslsigncode openssl git nsis imagemagick xdotool fonts-noto-cjk)
+packages=(cmake make g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  wine64 xvfb xauth googletest osslsigncode openssl git nsis imagemagick xdotool fonts-noto-cjk)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
