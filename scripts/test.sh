@@ -55,7 +55,9 @@ reliability() {
 # the terminal, the whole output stays in the log.
 others() {
   local log=build/tests.log status=0
-  run_ctest -E '^reliability_' --verbose "$@" >"$log" 2>&1 || status=$?
+  # Two at a time: the builds and checks that need no Wine profile run beside
+  # the end-to-end entries, which take turns through their resource lock.
+  run_ctest -E '^reliability_' --parallel 2 --verbose "$@" >"$log" 2>&1 || status=$?
   grep -a -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|Total Test time' "$log" || true
   if [ "$status" -ne 0 ]; then
     grep -a -E -A 40 '\*\*\*(Failed|Timeout)|^[0-9]+: \[  FAILED  \]' "$log" | tail -n 150
