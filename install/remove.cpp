@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/exists.h"
 #include "base/path.h"
+#include "install/replace_file.h"
 #include "shell/shortcut.h"
 
 namespace orvanta {
@@ -17,8 +18,20 @@ void DeleteOwnedFile(const std::wstring& path) {
   }
 }
 
-void DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
-  if (ShortcutPointsAt(shortcut, executable)) DeleteFileW(ExtendedLengthPath(shortcut).c_str());
+// True when the shortcut is gone or was never ours.
+bool DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
+  if (!ShortcutPointsAt(shortcut, executable)) return true;
+  return DeleteFileW(ExtendedLengthPath(shortcut).c_str()) != FALSE;
+}
+
+// The primary and legacy shortcuts, and a staged primary that a cut left.
+bool DeleteShortcutsOfOurs(const InstallPaths& paths) {
+  bool gone = true;
+  for (const std::wstring& shortcut :
+       {paths.primaryShortcut, paths.legacyShortcut, StagedPath(paths.primaryShortcut)}) {
+    gone = DeleteShortcutIfOurs(shortcut, paths.executable) && gone;
+  }
+  return gone;
 }
 
 // RemoveDirectoryW takes a junction or directory link away however full the
@@ -36,9 +49,11 @@ void RunRemove(const InstallPaths& paths, bool owned) {
   if (!owned) throw SetupError("Directory was not installed by Orvanta");
   DeleteOwnedFile(paths.executable);
   DeleteOwnedFile(paths.readme);
+  // The marker is the last of ours to go: a removal cut anywhere before it,
+  // or a shortcut that could not be deleted, leaves a directory that the next
+  // removal still recognises and finishes.
+  if (!DeleteShortcutsOfOurs(paths)) return;
   DeleteOwnedFile(paths.marker);
-  DeleteShortcutIfOurs(paths.primaryShortcut, paths.executable);
-  DeleteShortcutIfOurs(paths.legacyShortcut, paths.executable);
   // Only an empty directory goes away; anything else the user keeps there stays.
   RemoveEmptyDirectory(paths.targetDir);
 }

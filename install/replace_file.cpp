@@ -45,7 +45,7 @@ bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures) {
   const std::wstring target = ExtendedLengthPath(destination);
-  const std::wstring staged = target + L".new";
+  const std::wstring staged = StagedPath(target);
   // No sharing: nobody may read, change or delete the staged file while it is written.
   FileHandle file(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));

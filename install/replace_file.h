@@ -10,6 +10,9 @@ struct ReplaceFailures {
   const char* replace;
 };
 
+// The name a replacement is written under before it is renamed into place.
+inline std::wstring StagedPath(const std::wstring& destination) { return destination + L".new"; }
+
 // Replaces the destination's content as a whole: writes a staged file (the
 // destination with ".new" appended) in one write, forces it to disk and moves
 // it over the destination with one replacing rename. Until the rename, an

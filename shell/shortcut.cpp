@@ -13,6 +13,7 @@
 #include "base/exists.h"
 #include "base/path.h"
 #include "base/known_folder.h"
+#include "install/replace_file.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -60,6 +61,68 @@ void SetAppUserModelId(IShellLinkW* link) {
   PropVariantClear(&value);
 }
 
+constexpr char kSaveFailure[] = "Cannot save shortcut";
+
+// A link to the executable with every field of ours set.
+ComPtr<IShellLinkW> LinkTo(const std::wstring& executable) {
+  const ComPtr<IShellLinkW> link = NewShellLink();
+  if (!link) throw SetupError("Cannot create shortcut");
+  link->SetPath(executable.c_str());
+  link->SetWorkingDirectory(ParentPath(executable).c_str());
+  link->SetIconLocation(executable.c_str(), 0);
+  link->SetDescription(kShortcutDescription);
+  SetAppUserModelId(link.Get());
+  return link;
+}
+
+// The link's bytes as a stream save writes them.
+std::vector<char> SerializedLink(IShellLinkW* link) {
+  ComPtr<IPersistStream> persist;
+  ComPtr<IStream> stream;
+  STATSTG stat{};
+  if (FAILED(link->QueryInterface(IID_PPV_ARGS(&persist))) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) ||
+      FAILED(persist->Save(stream.Get(), TRUE)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME)) ||
+      stat.cbSize.QuadPart > MAXDWORD) {
+    throw SetupError(kSaveFailure);
+  }
+  std::vector<char> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
+  ULONG read = 0;
+  if (FAILED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) ||
+      FAILED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)) ||
+      read != bytes.size()) {
+    throw SetupError(kSaveFailure);
+  }
+  return bytes;
+}
+
+// Whether the bytes load back as a link with the working directory it was given.
+bool LoadsBack(const std::vector<char>& bytes, const std::wstring& workingDirectory) {
+  const ComPtr<IShellLinkW> link = NewShellLink();
+  ComPtr<IPersistStream> persist;
+  ComPtr<IStream> stream;
+  std::vector<wchar_t> stored(kStoredPathCapacity, L'\0');
+  return link && SUCCEEDED(link.As(&persist)) &&
+         SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+         SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) &&
+         SUCCEEDED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) &&
+         SUCCEEDED(persist->Load(stream.Get())) &&
+         SUCCEEDED(link->GetWorkingDirectory(stored.data(), kStoredPathCapacity)) &&
+         workingDirectory == stored.data();
+}
+
+// A file save records the target relative to the link's own place, which a
+// stream cannot know, so the place is given first. Some shells then write the
+// relative path without marking it in the header, which shifts every later
+// field; such bytes are made again without it.
+std::vector<char> LinkBytes(const std::wstring& executable, const std::wstring& shortcut) {
+  const ComPtr<IShellLinkW> link = LinkTo(executable);
+  if (FAILED(link->SetRelativePath(shortcut.c_str(), 0))) throw SetupError(kSaveFailure);
+  std::vector<char> bytes = SerializedLink(link.Get());
+  if (LoadsBack(bytes, ParentPath(executable))) return bytes;
+  return SerializedLink(LinkTo(executable).Get());
+}
+
 }  // namespace
 
 ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder) {
@@ -81,19 +144,13 @@ void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut
   // A link stores at most MAX_PATH - 1 characters of target: a longer one
   // could never be read back and recognised as ours, and would block every
   // later install as another program's shortcut.
-  if (executable.size() >= MAX_PATH) throw SetupError("Cannot save shortcut");
-  const ComPtr<IShellLinkW> link = NewShellLink();
-  if (!link) throw SetupError("Cannot create shortcut");
-  link->SetPath(executable.c_str());
-  link->SetWorkingDirectory(ParentPath(executable).c_str());
-  link->SetIconLocation(executable.c_str(), 0);
-  link->SetDescription(kShortcutDescription);
-  SetAppUserModelId(link.Get());
-
-  ComPtr<IPersistFile> file;
-  if (FAILED(link.As(&file)) || FAILED(file->Save(shortcut.c_str(), TRUE))) {
-    throw SetupError("Cannot save shortcut");
-  }
+  if (executable.size() >= MAX_PATH) throw SetupError(kSaveFailure);
+  // A file save writes the link in place, in pieces and unflushed, so a cut
+  // could leave a broken link that blocks every later install. The bytes go
+  // the payload's way instead: staged, flushed, renamed over the old link.
+  const std::vector<char> bytes = LinkBytes(executable, shortcut);
+  ReplaceFileContents(shortcut, bytes.data(), static_cast<unsigned long>(bytes.size()),
+                      {kSaveFailure, kSaveFailure});
 }
 
 void CheckShortcutConflict(const InstallPaths& paths) {

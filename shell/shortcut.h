@@ -32,9 +32,11 @@ ShortcutPaths StartMenuShortcutPaths();
 // Raises only the filesystem error "exists".
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable);
 
-// Saves a shell link to the executable at the shortcut path, replacing what is
-// there, with working directory, icon, description and AppUserModelID. Raises
-// "Cannot create shortcut" or "Cannot save shortcut".
+// Saves a shell link to the executable at the shortcut path, with working
+// directory, icon, description and AppUserModelID. The link is written to the
+// staged name (the path with ".new" appended), flushed and renamed over what
+// is there, so the path holds the old link or the whole new one, never a part.
+// Raises "Cannot create shortcut" or "Cannot save shortcut".
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut);
 
 // Refuses an install whose primary shortcut belongs to something else:

@@ -62,11 +62,15 @@ class SingleInterfaceObject : public Interface {
 
 std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
 
-class RecordingLink final : public IShellLinkW, public IPersistFile, public IPropertyStore {
+class RecordingLink final : public IShellLinkW,
+                            public IPersistFile,
+                            public IPersistStream,
+                            public IPropertyStore {
  public:
   RecordingLink(ComPtr<IShellLinkW> inner, std::shared_ptr<LinkRecord> record)
       : link_(std::move(inner)), record_(std::move(record)) {
     link_.As(&file_);
+    link_.As(&stream_);
   }
 
   // IUnknown
@@ -76,6 +80,8 @@ class RecordingLink final : public IShellLinkW, public IPersistFile, public IPro
       *object = static_cast<IShellLinkW*>(this);
     } else if ((riid == IID_IPersistFile || riid == IID_IPersist) && file_) {
       *object = static_cast<IPersistFile*>(this);
+    } else if (riid == IID_IPersistStream && stream_) {
+      *object = static_cast<IPersistStream*>(this);
     } else if (riid == IID_IPropertyStore && SUCCEEDED(link_.As(&store_))) {
       if (record_->onPropertyStore) record_->onPropertyStore();
       *object = static_cast<IPropertyStore*>(this);
@@ -167,6 +173,18 @@ class RecordingLink final : public IShellLinkW, public IPersistFile, public IPro
   STDMETHODIMP SaveCompleted(LPCOLESTR name) override { return file_->SaveCompleted(name); }
   STDMETHODIMP GetCurFile(LPOLESTR* name) override { return file_->GetCurFile(name); }
 
+  // IPersistStream
+  STDMETHODIMP Load(IStream* stream) override {
+    Log("Load", nullptr);
+    return stream_->Load(stream);
+  }
+  STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override {
+    LinkCall& call = Log("Save", nullptr);
+    call.remember = clearDirty;
+    return stream_->Save(stream, clearDirty);
+  }
+  STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return stream_->GetSizeMax(size); }
+
   // IPropertyStore
   STDMETHODIMP GetCount(DWORD* count) override { return store_->GetCount(count); }
   STDMETHODIMP GetAt(DWORD index, PROPERTYKEY* key) override { return store_->GetAt(index, key); }
@@ -196,6 +214,7 @@ class RecordingLink final : public IShellLinkW, public IPersistFile, public IPro
   RefCount refs_;
   ComPtr<IShellLinkW> link_;
   ComPtr<IPersistFile> file_;
+  ComPtr<IPersistStream> stream_;
   ComPtr<IPropertyStore> store_;
   std::shared_ptr<LinkRecord> record_;
 };

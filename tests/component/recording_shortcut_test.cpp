@@ -50,13 +50,15 @@ TEST_F(RecordedShortcutTest, CreateShortcutSetsAppUserModelIdBeforeSaving) {
   EXPECT_EQ(set->type, VT_LPWSTR);
   EXPECT_EQ(set->text, L"Orvanta.Native");
 
-  const LinkCall* save = record().Find("Save");
-  ASSERT_NE(save, nullptr) << "link not saved";
-  EXPECT_EQ(save->text, lnk);
-  EXPECT_EQ(save->remember, TRUE);
+  // Saved to memory, so the link's own place is given first.
+  const LinkCall* relative = record().Find("SetRelativePath");
+  ASSERT_NE(relative, nullptr) << "no place given for a relative target";
+  EXPECT_EQ(relative->text, lnk);
+  ASSERT_NE(record().Find("Save"), nullptr) << "link not saved";
+  EXPECT_TRUE(ShortcutPointsAt(lnk, exe));
 
   std::vector<int> order;
-  for (const char* method : {"SetPath", "SetValue", "Commit", "Save"}) {
+  for (const char* method : {"SetPath", "SetValue", "Commit", "SetRelativePath", "Save"}) {
     order.push_back(record().IndexOf(method));
     ASSERT_GE(order.back(), 0) << method << " was never called";
   }
@@ -66,7 +68,7 @@ TEST_F(RecordedShortcutTest, CreateShortcutSetsAppUserModelIdBeforeSaving) {
 TEST_F(RecordedShortcutTest, CreateShortcutLeavesOtherFieldsAtTheirDefaults) {
   CreateShortcut(Path(L"App\\Orvanta.exe"), Path(L"x.lnk"));
   for (const char* untouched :
-       {"SetArguments", "SetHotkey", "SetShowCmd", "SetRelativePath", "SetIDList", "Resolve"}) {
+       {"SetArguments", "SetHotkey", "SetShowCmd", "SetIDList", "Resolve"}) {
     EXPECT_EQ(record().IndexOf(untouched), -1) << untouched;
   }
 }
@@ -83,7 +85,8 @@ TEST_F(RecordedShortcutTest, FailedIdentifierAllocationStillSavesTheLink) {
   EXPECT_EQ(SetupErrorText([&] { CreateShortcut(exe, lnk); }), "<no error>");
   record().onPropertyStore = nullptr;
 
-  EXPECT_EQ(spy.failures(), 1);
+  // Once per link made: a shell whose stream save shifts the fields makes a second.
+  EXPECT_GE(spy.failures(), 1);
   EXPECT_EQ(record().IndexOf("SetValue"), -1);
   ASSERT_NE(record().Find("Save"), nullptr);
   EXPECT_TRUE(ShortcutPointsAt(lnk, exe));

@@ -153,8 +153,10 @@ TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
     for (std::size_t i = 0; i < order.size(); ++i) {
       EXPECT_EQ(PathExists(TargetFile(order[i])), i >= failing) << "entry " << i;
     }
-    EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
-    EXPECT_TRUE(PathExists(profile_.legacyShortcut()));
+    // The shortcuts go after the payload and before the marker.
+    const bool shortcutsKept = std::wstring(order[failing]) != kMarker;
+    EXPECT_EQ(PathExists(profile_.primaryShortcut()), shortcutsKept);
+    EXPECT_EQ(PathExists(profile_.legacyShortcut()), shortcutsKept);
   }
 }
 
