@@ -46,6 +46,7 @@ int wmain(int argc, wchar_t** argv) {
     value(L"--planted-dll=", inputs.plantedDll);
     value(L"--probe=", inputs.dllProbe);
     value(L"--drive-e=", inputs.driveDir);
+    value(L"--relay-trace=", inputs.relayTrace);
     if (argument.starts_with(L"--seed="))
       inputs.seed = std::stoull(std::wstring(argument.substr(7)));
     if (argument.starts_with(L"--budget="))

@@ -13,6 +13,7 @@ struct Inputs {
   std::wstring plantedDll;         // the DLL that reports its own loading
   std::wstring dllProbe;           // the control program that loads DLLs by name
   std::wstring driveDir;           // the directory that drive E: is mapped to
+  std::wstring relayTrace;         // where Wine writes the relay trace, under Wine only
   std::uint64_t seed = 0;          // drives every random delay
   double budgetSeconds = 420;      // the time each interruption scenario may take
 };
