@@ -125,19 +125,57 @@ void SetAppUserModelId(IShellLinkW* link) {
   PropVariantClear(&value);
 }
 
-bool SaveShortcut(const Paths& paths) {
+ComPtr<IShellLinkW> NewLink(const Paths& paths) {
   ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
   if (FAILED(
           CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link)))) {
-    return false;
+    return nullptr;
   }
   link->SetPath(paths.executable.c_str());
   link->SetWorkingDirectory(paths.target.c_str());
   link->SetIconLocation(paths.executable.c_str(), 0);
   link->SetDescription(kDescription);
   SetAppUserModelId(link.Get());
-  return SUCCEEDED(link.As(&file)) && SUCCEEDED(file->Save(paths.primary.c_str(), TRUE));
+  return link;
+}
+
+// The link's bytes through a stream, as the setup program makes them.
+std::vector<char> LinkBytes(IShellLinkW* link) {
+  ComPtr<IPersistStream> persist;
+  ComPtr<IStream> stream;
+  STATSTG stat{};
+  ULONG read = 0;
+  if (FAILED(link->QueryInterface(IID_PPV_ARGS(&persist))) ||
+      FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) ||
+      FAILED(persist->Save(stream.Get(), TRUE)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME))) {
+    return {};
+  }
+  std::vector<char> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
+  stream->Seek({}, STREAM_SEEK_SET, nullptr);
+  stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read);
+  return bytes;
+}
+
+// The same calls as the setup program: the relative path, a stream save, the
+// load-back test of the working directory, and a staged, flushed replacement.
+bool SaveShortcut(const Paths& paths) {
+  ComPtr<IShellLinkW> link = NewLink(paths);
+  if (!link || FAILED(link->SetRelativePath(paths.primary.c_str(), 0))) return false;
+  std::vector<char> bytes = LinkBytes(link.Get());
+  ComPtr<IShellLinkW> loaded = NewLink(paths);
+  ComPtr<IPersistStream> persist;
+  ComPtr<IStream> stream;
+  wchar_t directory[MAX_PATH] = {};
+  const bool same =
+      loaded && SUCCEEDED(loaded.As(&persist)) &&
+      SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+      SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) &&
+      SUCCEEDED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) &&
+      SUCCEEDED(persist->Load(stream.Get())) &&
+      SUCCEEDED(loaded->GetWorkingDirectory(directory, MAX_PATH)) && paths.target == directory;
+  if (!same) bytes = LinkBytes(NewLink(paths).Get());
+  return !bytes.empty() &&
+         StageAndReplace(paths.primary, bytes.data(), static_cast<DWORD>(bytes.size()));
 }
 
 bool Install(const Paths& paths, bool owned, bool shortcut) {
