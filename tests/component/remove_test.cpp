@@ -75,10 +75,13 @@ TEST_F(RemoveTest, LinkedTargetStaysWithTheFolderBehindIt) {
 
 TEST_F(RemoveTest, RemovesFilesShortcutsAndEmptyDirectory) {
   ASSERT_TRUE(Owned());
+  // A staged link that a cut install left behind.
+  CreateShortcut(paths_.executable, paths_.primaryShortcut + L".new");
   RunRemove(paths_, Owned());
   EXPECT_FALSE(Exists(paths_.targetDir));
   EXPECT_FALSE(Exists(paths_.primaryShortcut));
   EXPECT_FALSE(Exists(paths_.legacyShortcut));
+  EXPECT_FALSE(Exists(paths_.primaryShortcut + L".new"));
   EXPECT_TRUE(IsDirectory(Path(L"Programs")));
 }
 
@@ -100,6 +103,22 @@ TEST_F(RemoveTest, RunningApplicationStopsEverything) {
   EXPECT_FALSE(Exists(paths_.targetDir));
 }
 
+// A shortcut of ours that cannot be deleted is never orphaned: the marker
+// stays, and the next removal finishes.
+TEST_F(RemoveTest, UndeletableShortcutKeepsTheDirectoryMarked) {
+  {
+    const FileHandle held(OpenHeld(paths_.primaryShortcut, GENERIC_READ, FILE_SHARE_READ));
+    ASSERT_TRUE(held.valid());
+    EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }), "<no error>");
+    EXPECT_FALSE(Exists(paths_.executable));
+    EXPECT_TRUE(Exists(paths_.primaryShortcut));
+    EXPECT_TRUE(Owned());
+  }
+  RunRemove(paths_, Owned());
+  EXPECT_FALSE(Exists(paths_.targetDir));
+  EXPECT_FALSE(Exists(paths_.primaryShortcut));
+}
+
 TEST_F(RemoveTest, UserFilesAndStagedLeftoversStayWithTheDirectory) {
   WriteBytes(AppendPath(paths_.targetDir, L"notes.txt"), "mine");
   WriteBytes(paths_.executable + L".new", "half an update");
@@ -118,8 +137,10 @@ TEST_F(RemoveTest, AlreadyDeletedReadmeIsSkipped) {
 
 TEST_F(RemoveTest, ForeignShortcutKeepsItsPlace) {
   CreateShortcut(Path(L"Elsewhere\\Orvanta.exe"), paths_.primaryShortcut);
+  CreateShortcut(Path(L"Elsewhere\\Orvanta.exe"), paths_.primaryShortcut + L".new");
   RunRemove(paths_, Owned());
   EXPECT_TRUE(Exists(paths_.primaryShortcut));
+  EXPECT_TRUE(Exists(paths_.primaryShortcut + L".new"));
   EXPECT_FALSE(Exists(paths_.legacyShortcut));
   EXPECT_FALSE(Exists(paths_.targetDir));
 }
