@@ -122,12 +122,7 @@ void RunInterruptions(Scenario& scenario, unsigned wanted, unsigned midway) {
     ++seen[Describe(scenario, before, interrupted)];
     if (CutMidway(scenario, before, interrupted)) ++cut;
     CheckInvariants(checks, scenario, before, interrupted);
-    Process rerun(scenario.program, scenario.arguments);
-    const auto exitCode = rerun.Wait();
-    checks.Expect(exitCode.has_value(), "the repeated command did not end");
-    const Snapshot after = Take(profile);
-    CheckInvariants(checks, scenario, before, after);
-    CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
+    RunAgain(checks, scenario, profile, before, interrupted);
   }
   ResetProfile(profile);
   std::printf(

@@ -431,12 +431,7 @@ void Explore(const Scenario& scenario, std::size_t expectedOps) {
       checks.Expect(InstallComplete(scenario, profile, interrupted),
                     "a cut lost part of a completed install");
     }
-    Process rerun(scenario.program, scenario.arguments);
-    const auto exitCode = rerun.Wait();
-    checks.Expect(exitCode.has_value(), "the repeated command did not end");
-    const Snapshot after = Take(profile);
-    CheckInvariants(checks, scenario, before, after);
-    CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
+    RunAgain(checks, scenario, profile, before, interrupted);
   }
   std::printf("%s: %zu states built from %zu cut points, %zu of them distinct, each run again\n",
               scenario.name, cuts.size(), ops.size() + 1, checked.size());

@@ -159,6 +159,16 @@ void CheckRerun(Checks& checks, const Scenario& scenario, const Profile& profile
                 "the repeated install left a staged file");
 }
 
+void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,
+              const Snapshot& before, const Snapshot& interrupted) {
+  Process rerun(scenario.program, scenario.arguments);
+  const auto exitCode = rerun.Wait();
+  checks.Expect(exitCode.has_value(), "the repeated command did not end");
+  const Snapshot after = Take(profile);
+  CheckInvariants(checks, scenario, before, after);
+  CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
+}
+
 std::string Describe(const Scenario& scenario, const Snapshot& before, const Snapshot& now) {
   const auto state = [&](const std::optional<std::string>& file,
                          const std::optional<std::string>& old,

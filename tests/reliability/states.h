@@ -77,6 +77,10 @@ void CheckInvariants(Checks& checks, const Scenario& scenario, const Snapshot& b
 // the job, or refuse where the ownership rules say and change nothing.
 void CheckRerun(Checks& checks, const Scenario& scenario, const Profile& profile,
                 const Snapshot& interrupted, const Snapshot& after, DWORD exitCode);
+// Runs the same command on what a cut left and checks the invariants and the
+// outcome.
+void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,
+              const Snapshot& before, const Snapshot& interrupted);
 // Whether the state holds the whole new installation with its shortcut.
 bool InstallComplete(const Scenario& scenario, const Profile& profile, const Snapshot& now);
 // A short description of a state, to show where runs were cut.

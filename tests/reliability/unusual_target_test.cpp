@@ -173,7 +173,8 @@ void RedirectPrograms(const std::wstring& path) {
 
 TEST(ChineseProfileTest, InstallAndRemoveWithChineseFolderNames) {
   if (GetACP() != 936u) {
-    ASSERT_FALSE(e2e::UnderWine()) << "run under a Chinese locale (ORVANTA_WINE_LOCALE=zh_CN.UTF-8)";
+    ASSERT_FALSE(e2e::UnderWine())
+        << "run under a Chinese locale (ORVANTA_WINE_LOCALE=zh_CN.UTF-8)";
     GTEST_SKIP() << "the system code page is " << GetACP() << ", not 936 (Chinese)";
   }
   e2e::Profile profile(L"本地应用数据");
