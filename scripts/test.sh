@@ -47,7 +47,7 @@ reliability() {
   local log=build/reliability.log
   run_ctest -R '^reliability_' --verbose "$@" >"$log" 2>&1 || { tail -n 100 "$log"; return 1; }
   echo "reliability figures (full output: $log):"
-  grep -a -E '^[0-9]+: .*(seed:|interruptions|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)' "$log" |
+  grep -a -E '^[0-9]+: .*(seed:|interruptions|states built|operations recorded|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)' "$log" |
     sed -E 's/^[0-9]+: /  /; s/([0-9]+) passed, ([0-9]+) failed/invariant checks: \1 passed, \2 failed/' || true
 }
 
