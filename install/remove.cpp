@@ -5,6 +5,7 @@
 #include "base/errors.h"
 #include "base/exists.h"
 #include "base/path.h"
+#include "install/held_file.h"
 #include "shell/shortcut.h"
 
 namespace orvanta {
@@ -12,7 +13,7 @@ namespace {
 
 void DeleteOwnedFile(const std::wstring& path) {
   if (!Exists(path)) return;
-  if (!DeleteFileW(ExtendedLengthPath(path).c_str())) {
+  if (!DeleteFileWaiting(path)) {
     throw SetupError("Cannot remove installed file; close Orvanta first");
   }
 }

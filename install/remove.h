@@ -9,7 +9,8 @@ namespace orvanta {
 // again), the shortcuts that point at the executable, and the directory when
 // it is then empty. Raises "Directory was not installed by Orvanta" before
 // deleting anything in an unowned directory, and "Cannot remove installed
-// file; close Orvanta first" at the first file that cannot be deleted.
+// file; close Orvanta first" at the first file that cannot be deleted, after
+// waiting out a hold on it for about two seconds.
 void RunRemove(const InstallPaths& paths, bool owned);
 
 }  // namespace orvanta

@@ -100,6 +100,15 @@ TEST_F(RemoveTest, RunningApplicationStopsEverything) {
   EXPECT_FALSE(Exists(paths_.targetDir));
 }
 
+TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
+  {
+    const MomentaryHold scanner(paths_.executable, 300);
+    ASSERT_TRUE(scanner.started());
+    RunRemove(paths_, Owned());
+  }
+  EXPECT_FALSE(Exists(paths_.targetDir));
+}
+
 TEST_F(RemoveTest, UserFilesAndStagedLeftoversStayWithTheDirectory) {
   WriteBytes(AppendPath(paths_.targetDir, L"notes.txt"), "mine");
   WriteBytes(paths_.executable + L".new", "half an update");
