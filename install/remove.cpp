@@ -4,6 +4,7 @@
 
 #include "base/errors.h"
 #include "base/exists.h"
+#include "base/link.h"
 #include "base/path.h"
 #include "install/held_file.h"
 #include "shell/shortcut.h"
@@ -24,10 +25,13 @@ void DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& exec
 
 // RemoveDirectoryW takes a junction or directory link away however full the
 // folder behind it is, so a linked target is left as a non-empty one would be.
+// Other reparse points, such as those of every folder in OneDrive, mark the
+// folder itself, which goes when it is empty like any other.
 void RemoveEmptyDirectory(const std::wstring& directory) {
   const std::wstring path = ExtendedLengthPath(directory);
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && CountsAsLink(ReadReparseTag(path))) return;
   RemoveDirectoryW(path.c_str());
 }
 
