@@ -103,6 +103,13 @@ void RemoveDotDotsAfterRoot(Elements& elements) {
   }
 }
 
+// \\?\Volume{...}: a volume by its GUID, the root of whatever drive it is.
+bool IsVolumeGuidName(std::wstring_view name) noexcept {
+  constexpr std::wstring_view kVolume = L"Volume{";
+  return name.size() > kVolume.size() &&
+         EqualIgnoringAsciiCase(name.substr(0, kVolume.size()), kVolume) && name.back() == L'}';
+}
+
 }  // namespace
 
 bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
@@ -185,7 +192,10 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   if (root == path.size()) return true;
   if (!HasDevicePrefix(path)) return false;
   const std::wstring_view rest = path.substr(root);
-  return HasDriveDesignator(rest) && SkipSeparators(rest, 2) == rest.size();
+  const std::size_t end = std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin();
+  const std::wstring_view name = rest.substr(0, end);
+  const bool volume = (name.size() == 2 && HasDriveDesignator(name)) || IsVolumeGuidName(name);
+  return volume && SkipSeparators(rest, end) == rest.size();
 }
 
 std::wstring ParentPath(std::wstring_view path) {

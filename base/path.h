@@ -41,8 +41,8 @@ std::wstring AppendPath(std::wstring_view left, std::wstring_view name);
 std::wstring LexicallyNormal(std::wstring_view path);
 
 // True when nothing follows the root (the empty path included), and for a
-// device prefix followed by nothing but a drive designator: \\?\C:\ names the
-// same root as C:\.
+// device prefix followed by nothing but a drive designator or a volume GUID:
+// \\?\C:\ names the same root as C:\, and so does \\?\Volume{...}\.
 bool IsRootOnly(std::wstring_view path) noexcept;
 
 // The path without its last element and without the separators that then

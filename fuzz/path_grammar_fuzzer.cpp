@@ -44,14 +44,27 @@ std::size_t ReferenceRootName(std::wstring_view p) {
   return end;
 }
 
+std::size_t ElementEnd(std::wstring_view p, std::size_t pos) {
+  while (pos < p.size() && !IsSlash(p[pos])) ++pos;
+  return pos;
+}
+
+bool ReferenceVolumeGuid(std::wstring_view name) {
+  return name.size() >= 8 && FoldAscii(std::wstring(name.substr(0, 7))) == L"volume{" &&
+         name.back() == L'}';
+}
+
 bool ReferenceRootOnly(std::wstring_view p) {
   const std::size_t rootName = ReferenceRootName(p);
   const std::size_t afterRoot = SlashesFrom(p, rootName);
   if (afterRoot == p.size()) return true;
-  // \\?\C:\ and \??\C: name the same root as C:\.
+  // \\?\C:\ and \??\C: name the same root as C:\, and so does \\?\Volume{...}\.
   if (!ReferenceDevicePrefix(p)) return false;
   const std::wstring_view rest = p.substr(afterRoot);
-  return ReferenceRootName(rest) == 2 && SlashesFrom(rest, 2) == rest.size();
+  const std::size_t end = ElementEnd(rest, 0);
+  const bool drive = end == 2 && ReferenceRootName(rest) == 2;
+  return (drive || ReferenceVolumeGuid(rest.substr(0, end))) &&
+         SlashesFrom(rest, end) == rest.size();
 }
 
 std::wstring RootNameOf(std::wstring_view path) {

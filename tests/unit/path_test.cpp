@@ -112,14 +112,31 @@ TEST(PathTest, NormalisationFollowsGenericRules) {
 }
 
 TEST(PathTest, OnlyRootsAndTheEmptyPathCountAsRoots) {
-  const wchar_t* roots[] = {L"",          L"C:",        L"C:\\",        L"C:/",
-                            L"C:\\\\",    L"\\",        L"\\\\server",  L"\\\\server\\",
-                            L"\\\\?\\",   L"\\\\?\\C:", L"\\\\?\\C:\\", L"\\\\.\\D:/",
-                            L"\\??\\C:\\"};
+  const wchar_t* roots[] = {L"",
+                            L"C:",
+                            L"C:\\",
+                            L"C:/",
+                            L"C:\\\\",
+                            L"\\",
+                            L"\\\\server",
+                            L"\\\\server\\",
+                            L"\\\\?\\",
+                            L"\\\\?\\C:",
+                            L"\\\\?\\C:\\",
+                            L"\\\\.\\D:/",
+                            L"\\??\\C:\\",
+                            L"\\\\?\\Volume{1b3b}\\",
+                            L"\\\\.\\volume{1b3b}"};
   for (const auto* path : roots) EXPECT_TRUE(IsRootOnly(path)) << path;
-  const wchar_t* notRoots[] = {
-      L"C:\\Apps", L"\\\\server\\share", L"\\\\?\\C:\\Apps", L"\\\\?\\UNC\\server\\share", L"Apps",
-      L"C:Apps",   L"\\\\?\\CC:\\"};
+  const wchar_t* notRoots[] = {L"C:\\Apps",
+                               L"\\\\server\\share",
+                               L"\\\\?\\C:\\Apps",
+                               L"\\\\?\\UNC\\server\\share",
+                               L"Apps",
+                               L"C:Apps",
+                               L"\\\\?\\CC:\\",
+                               L"\\\\?\\Volume{1b3b}\\x",
+                               L"\\\\?\\Volume\\"};
   for (const auto* path : notRoots) EXPECT_FALSE(IsRootOnly(path)) << path;
 }
 
