@@ -6,6 +6,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
+#include "install/held_file.h"
 #include "install/marker.h"
 #include "shell/shortcut.h"
 
@@ -107,6 +108,8 @@ TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
     RunRemove(paths_, Owned());
   }
   EXPECT_FALSE(Exists(paths_.targetDir));
+  // A file that went while the wait lasted counts as deleted.
+  EXPECT_TRUE(DeleteFileWaiting(paths_.executable));
 }
 
 TEST_F(RemoveTest, UserFilesAndStagedLeftoversStayWithTheDirectory) {
