@@ -218,7 +218,8 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   if (root == path.size()) return true;
   if (!HasDevicePrefix(path)) return false;
   const std::wstring_view rest = path.substr(root);
-  const std::size_t end = std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin();
+  const auto end =
+      static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin());
   const std::wstring_view name = rest.substr(0, end);
   const bool volume = (name.size() == 2 && HasDriveDesignator(name)) || IsVolumeGuidName(name);
   return volume && SkipSeparators(rest, end) == rest.size();
