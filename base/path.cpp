@@ -103,6 +103,39 @@ void RemoveDotDotsAfterRoot(Elements& elements) {
   }
 }
 
+// \\?\Volume{...}: a volume by its GUID, the root of whatever drive it is.
+bool IsVolumeGuidName(std::wstring_view name) noexcept {
+  constexpr std::wstring_view kVolume = L"Volume{";
+  return name.size() > kVolume.size() &&
+         EqualIgnoringAsciiCase(name.substr(0, kVolume.size()), kVolume) && name.back() == L'}';
+}
+
+bool IsLocalDevicePath(std::wstring_view path) noexcept {
+  return HasDevicePrefix(path) && IsSeparator(path[1]) && path[2] == L'.';
+}
+
+bool IsPortDigit(wchar_t c) noexcept {
+  return (c >= L'1' && c <= L'9') || c == L'\u00B9' || c == L'\u00B2' || c == L'\u00B3';
+}
+
+// A name that the system's path rules take for a device: the part before the
+// first dot (or colon), blanks before that dot not counted, in any letter case.
+bool IsReservedName(std::wstring_view element) noexcept {
+  std::wstring_view base = element.substr(0, element.find_first_of(L".:"));
+  while (!base.empty() && base.back() == L' ') base.remove_suffix(1);
+  for (const std::wstring_view device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"}) {
+    if (EqualIgnoringAsciiCase(base, device)) return true;
+  }
+  const bool port = base.size() == 4 && (EqualIgnoringAsciiCase(base.substr(0, 3), L"COM") ||
+                                         EqualIgnoringAsciiCase(base.substr(0, 3), L"LPT"));
+  return port && IsPortDigit(base[3]);
+}
+
+bool IsUnusableElement(std::wstring_view element) noexcept {
+  if (element.empty() || element == L"." || element == L"..") return false;
+  return element.back() == L' ' || element.back() == L'.' || IsReservedName(element);
+}
+
 }  // namespace
 
 bool IsSeparator(wchar_t c) noexcept { return c == L'\\' || c == L'/'; }
@@ -185,7 +218,17 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   if (root == path.size()) return true;
   if (!HasDevicePrefix(path)) return false;
   const std::wstring_view rest = path.substr(root);
-  return HasDriveDesignator(rest) && SkipSeparators(rest, 2) == rest.size();
+  const auto end =
+      static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin());
+  const std::wstring_view name = rest.substr(0, end);
+  const bool volume = (name.size() == 2 && HasDriveDesignator(name)) || IsVolumeGuidName(name);
+  return volume && SkipSeparators(rest, end) == rest.size();
+}
+
+bool HasUnusableName(std::wstring_view given, std::wstring_view absolute) {
+  if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
+  const Elements elements = SplitElements(absolute.substr(VolumeRootLength(absolute)));
+  return std::any_of(elements.begin(), elements.end(), IsUnusableElement);
 }
 
 std::wstring ParentPath(std::wstring_view path) {

@@ -41,9 +41,19 @@ std::wstring AppendPath(std::wstring_view left, std::wstring_view name);
 std::wstring LexicallyNormal(std::wstring_view path);
 
 // True when nothing follows the root (the empty path included), and for a
-// device prefix followed by nothing but a drive designator: \\?\C:\ names the
-// same root as C:\.
+// device prefix followed by nothing but a drive designator or a volume GUID:
+// \\?\C:\ names the same root as C:\, and so does \\?\Volume{...}\.
 bool IsRootOnly(std::wstring_view path) noexcept;
+
+// Whether the absolute form of a path holds a name that only the extended
+// form creates, and that Explorer then can neither rename nor delete: an
+// element below the volume root that ends in a blank or a dot, or that is a
+// reserved device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, COM
+// and LPT with a superscript 1, 2 or 3, CONIN$, CONOUT$) in any letter case,
+// with or without an extension. "." and ".." are not names. `given` is the
+// path before it was made absolute: an absolute form \\.\ that it did not
+// have is the system's answer for a device name (C:\Apps\NUL gives \\.\NUL).
+bool HasUnusableName(std::wstring_view given, std::wstring_view absolute);
 
 // The path without its last element and without the separators that then
 // trail it, never cutting into the root: D:\Apps\Orvanta.exe gives D:\Apps,

@@ -15,12 +15,15 @@ PATHS = [
     "D:/Apps//Orvanta/./Sub", "D:\\Apps\\..\\..\\x", "a\\..\\..\\b", ".\\a:b", "..\\",
     "\\..\\x\\.", "x/./y/../z//", "1:\\x", "\u00c4:\\x", "C:\\Users\\\u00c4na\\Orvanta.exe",
     "C:\\Program Files\\Orvanta \u6f14\u793a\u8ba1\u65f6\u5668.lnk", ".", "..", "/", "",
+    "C:\\My Apps \\Orvanta", "C:\\A..\\B", "C:\\Apps\\con.txt\\x", "C:\\Apps\\Com\u00b9",
+    "C:\\Apps\\nul .txt", r"\\?\Volume{1b3b}\\", r"\\?\UNC\server\share\LPT9.x",
 ]
 # Two paths for AppendPath and SamePathText, split by a NUL unit.
 PATH_PAIRS = [
     ("C:", "Orvanta.exe"), ("C:\\Apps\\", "x"), ("C:/Apps/", "x"), ("", "x"),
     ("D:\\Apps\\ORVANTA\\Orvanta.exe", "d:/apps//orvanta/./Orvanta.exe"),
     ("C:\\\u00c4\\x", "C:\\\u00e4\\x"), ("\\\\server\\share", "Orvanta-Native.install"),
+    ("C:\\Apps\\NUL", r"\\.\NUL"), (r"\\.\C:\x", r"\\.\C:\x"),
 ]
 ARGUMENTS = [
     "--quiet", "--no-shortcut", "--remove", "--target=", "--target=D:\\Apps\\Orvanta\\",

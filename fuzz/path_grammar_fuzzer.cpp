@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -44,14 +45,80 @@ std::size_t ReferenceRootName(std::wstring_view p) {
   return end;
 }
 
+std::size_t ElementEnd(std::wstring_view p, std::size_t pos) {
+  while (pos < p.size() && !IsSlash(p[pos])) ++pos;
+  return pos;
+}
+
+bool ReferenceVolumeGuid(std::wstring_view name) {
+  return name.size() >= 8 && FoldAscii(std::wstring(name.substr(0, 7))) == L"volume{" &&
+         name.back() == L'}';
+}
+
 bool ReferenceRootOnly(std::wstring_view p) {
   const std::size_t rootName = ReferenceRootName(p);
   const std::size_t afterRoot = SlashesFrom(p, rootName);
   if (afterRoot == p.size()) return true;
-  // \\?\C:\ and \??\C: name the same root as C:\.
+  // \\?\C:\ and \??\C: name the same root as C:\, and so does \\?\Volume{...}\.
   if (!ReferenceDevicePrefix(p)) return false;
   const std::wstring_view rest = p.substr(afterRoot);
-  return ReferenceRootName(rest) == 2 && SlashesFrom(rest, 2) == rest.size();
+  const std::size_t end = ElementEnd(rest, 0);
+  const bool drive = end == 2 && ReferenceRootName(rest) == 2;
+  return (drive || ReferenceVolumeGuid(rest.substr(0, end))) &&
+         SlashesFrom(rest, end) == rest.size();
+}
+
+// Where the elements that the program may create begin: after the drive, the
+// server and share, or the device and volume name.
+std::size_t ReferenceVolumeEnd(std::wstring_view p) {
+  const std::size_t rootName = ReferenceRootName(p);
+  const std::size_t afterRoot = SlashesFrom(p, rootName);
+  if (!ReferenceDevicePrefix(p)) {
+    return rootName > 2 ? SlashesFrom(p, ElementEnd(p, afterRoot)) : afterRoot;
+  }
+  const std::wstring_view rest = p.substr(afterRoot);
+  if (ReferenceRootName(rest) == 2) return SlashesFrom(p, afterRoot + 2);
+  if (rest.size() > 3 && FoldAscii(std::wstring(rest.substr(0, 3))) == L"unc" && IsSlash(rest[3])) {
+    const std::size_t server = SlashesFrom(p, ElementEnd(p, SlashesFrom(p, afterRoot + 3)));
+    return SlashesFrom(p, ElementEnd(p, server));
+  }
+  return SlashesFrom(p, ElementEnd(p, afterRoot));
+}
+
+const std::set<std::wstring>& ReferenceDevices() {
+  static const std::set<std::wstring> devices = [] {
+    std::set<std::wstring> names = {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"};
+    for (const wchar_t digit : std::wstring(L"123456789\u00B9\u00B2\u00B3")) {
+      names.insert(std::wstring(L"com") + digit);
+      names.insert(std::wstring(L"lpt") + digit);
+    }
+    return names;
+  }();
+  return devices;
+}
+
+bool ReferenceUnusableElement(const std::wstring& name) {
+  if (name == L"." || name == L"..") return false;
+  if (name.back() == L' ' || name.back() == L'.') return true;
+  std::wstring base = name.substr(0, std::min(name.find(L'.'), name.find(L':')));
+  base.erase(base.find_last_not_of(L' ') + 1);
+  return ReferenceDevices().count(FoldAscii(base)) > 0;
+}
+
+bool ReferenceLocalDevice(std::wstring_view p) { return ReferenceDevicePrefix(p) && p[2] == L'.'; }
+
+bool ReferenceUnusable(std::wstring_view given, std::wstring_view absolute) {
+  if (ReferenceLocalDevice(absolute) && !ReferenceLocalDevice(given)) return true;
+  std::wstring name;
+  for (const wchar_t c : absolute.substr(ReferenceVolumeEnd(absolute))) {
+    if (!IsSlash(c)) {
+      name += c;
+      continue;
+    }
+    if (!name.empty() && ReferenceUnusableElement(name)) return true;
+    name.clear();
+  }
+  return !name.empty() && ReferenceUnusableElement(name);
 }
 
 std::wstring RootNameOf(std::wstring_view path) {
@@ -100,6 +167,11 @@ void CheckVolume(const std::wstring& x) {
   Require(ExtendedLengthPath(extended) == extended, "the extended form is a fixed point", x);
 }
 
+void CheckUnusable(const std::wstring& given, const std::wstring& absolute) {
+  Require(HasUnusableName(given, absolute) == ReferenceUnusable(given, absolute),
+          "unusable names follow the rule", given + L'\0' + absolute);
+}
+
 void CheckParent(const std::wstring& x) {
   const std::wstring parent = ParentPath(x);
   Require(x.starts_with(parent), "the parent is a prefix", x);
@@ -146,9 +218,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckNormal(part);
     CheckParent(part);
     CheckVolume(part);
+    CheckUnusable(part, part);
   }
   const std::wstring& second = parts.size() > 1 ? parts[1] : parts[0];
   CheckAppend(parts[0], second);
+  CheckUnusable(parts[0], second);
   CheckSameText(parts[0], second);
   return 0;
 }

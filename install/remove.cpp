@@ -4,7 +4,9 @@
 
 #include "base/errors.h"
 #include "base/exists.h"
+#include "base/link.h"
 #include "base/path.h"
+#include "install/held_file.h"
 #include "install/replace_file.h"
 #include "shell/shortcut.h"
 
@@ -13,15 +15,15 @@ namespace {
 
 void DeleteOwnedFile(const std::wstring& path) {
   if (!Exists(path)) return;
-  if (!DeleteFileW(ExtendedLengthPath(path).c_str())) {
+  if (!DeleteFileWaiting(path)) {
     throw SetupError("Cannot remove installed file; close Orvanta first");
   }
 }
 
-// True when the shortcut is gone or was never ours.
+// True when the shortcut is gone or was never ours. A scanner's moment on it
+// is waited out as on the payload.
 bool DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
-  if (!ShortcutPointsAt(shortcut, executable)) return true;
-  return DeleteFileW(ExtendedLengthPath(shortcut).c_str()) != FALSE;
+  return !ShortcutPointsAt(shortcut, executable) || DeleteFileWaiting(shortcut);
 }
 
 // The primary and legacy shortcuts, and a staged primary that a cut left.
@@ -36,10 +38,13 @@ bool DeleteShortcutsOfOurs(const InstallPaths& paths) {
 
 // RemoveDirectoryW takes a junction or directory link away however full the
 // folder behind it is, so a linked target is left as a non-empty one would be.
+// Other reparse points, such as those of every folder in OneDrive, mark the
+// folder itself, which goes when it is empty like any other.
 void RemoveEmptyDirectory(const std::wstring& directory) {
   const std::wstring path = ExtendedLengthPath(directory);
   const DWORD attributes = GetFileAttributesW(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return;
+  if (attributes == INVALID_FILE_ATTRIBUTES) return;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) && CountsAsLink(ReadReparseTag(path))) return;
   RemoveDirectoryW(path.c_str());
 }
 

@@ -8,10 +8,11 @@ namespace orvanta {
 // that point at the executable (a staged one too), then the marker and the
 // directory when it is then empty. The marker goes last, so that a removal
 // cut short, or one that could not delete a shortcut of ours (it then ends
-// there), leaves the directory owned and can be run again. Raises "Directory
-// was not installed by Orvanta" before deleting anything in an unowned
-// directory, and "Cannot remove installed file; close Orvanta first" at the
-// first file that cannot be deleted.
+// there), leaves the directory owned and can be run again. Each deletion
+// waits out a hold on its file for about two seconds. Raises "Directory was
+// not installed by Orvanta" before deleting anything in an unowned directory,
+// and "Cannot remove installed file; close Orvanta first" at the first
+// installed file that cannot be deleted.
 void RunRemove(const InstallPaths& paths, bool owned);
 
 }  // namespace orvanta

@@ -2,37 +2,13 @@
 
 #include <windows.h>
 
-#include <algorithm>
-
 #include "base/errors.h"
 #include "base/path.h"
 #include "base/win_handles.h"
+#include "install/held_file.h"
 
 namespace orvanta {
 namespace {
-
-// A virus scanner opens a file the moment it is closed after writing, and a
-// rename or delete in that moment fails for a little while. Only these codes
-// are waited out, and never for long: a running Orvanta.exe holds its image
-// for good, and that failure must still be reported.
-constexpr ULONGLONG kTransientBoundMs = 2000;
-
-bool IsTransient(DWORD code) noexcept {
-  return code == ERROR_ACCESS_DENIED || code == ERROR_SHARING_VIOLATION ||
-         code == ERROR_LOCK_VIOLATION;
-}
-
-// Calls the action until it succeeds, fails for good, or the deadline passes.
-template <class Action>
-bool RetryTransient(ULONGLONG deadline, Action action) {
-  DWORD pause = 10;
-  while (!action()) {
-    if (!IsTransient(GetLastError()) || GetTickCount64() >= deadline) return false;
-    Sleep(pause);
-    pause = std::min<DWORD>(pause * 2, 200);
-  }
-  return true;
-}
 
 bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
   DWORD written = 0;
@@ -53,14 +29,15 @@ void ReplaceFileContents(const std::wstring& destination, const void* data, unsi
 
   const bool written = WriteAllAndFlush(file.get(), data, size);
   file.Close();
-  const ULONGLONG deadline = GetTickCount64() + kTransientBoundMs;
+  // One wait for the step: the clean-up gets what the rename left of it.
+  const unsigned long long deadline = HoldDeadline();
   const bool replaced =
-      written && RetryTransient(deadline, [&] {
+      written && RetryWhileHeld(deadline, target, [&] {
         return MoveFileExW(staged.c_str(), target.c_str(),
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
       });
   if (replaced) return;
-  RetryTransient(deadline, [&] { return DeleteFileW(staged.c_str()) != FALSE; });
+  DeleteFileWaiting(staged, deadline);
   throw SetupError(failures.replace);
 }
 

@@ -18,7 +18,8 @@ inline std::wstring StagedPath(const std::wstring& destination) { return destina
 // it over the destination with one replacing rename. Until the rename, an
 // existing destination stays as it was; on failure the staged file is deleted.
 // The rename and that deletion wait out, for about two seconds in all, a
-// file that another program holds open for a moment.
+// file that another program holds open for a moment; a read-only file or a
+// directory at the destination fails the rename at once.
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures);
 

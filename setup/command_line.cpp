@@ -41,6 +41,11 @@ void ParseCommandLine(SetupOptions& options) {
 std::wstring NormaliseTarget(const std::wstring& target) {
   std::wstring normal = LexicallyNormal(AbsolutePath(target));
   if (IsRootOnly(normal)) throw SetupError("A drive root cannot be used");
+  // Every file call takes the extended form, which would create such a name
+  // exactly as written, out of Explorer's reach.
+  if (HasUnusableName(target, normal)) {
+    throw FilesystemError("absolute", ERROR_INVALID_NAME, target);
+  }
   return normal;
 }
 

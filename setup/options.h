@@ -17,7 +17,9 @@ void ParseCommandLine(SetupOptions& options);
 
 // The target made absolute by the system and normalised; a root, or the
 // empty path, raises "A drive root cannot be used". A failure to make it
-// absolute is the filesystem error "absolute" with the path as given.
+// absolute is the filesystem error "absolute" with the path as given, and so
+// is a name that Explorer could not handle (HasUnusableName), with
+// ERROR_INVALID_NAME.
 std::wstring NormaliseTarget(const std::wstring& target);
 
 }  // namespace orvanta

@@ -68,18 +68,11 @@ TEST_F(DeployResourceTest, HeldDestinationKeepsOldContentAndDropsStagedFile) {
 
 TEST_F(DeployResourceTest, MomentaryHoldIsWaitedOut) {
   WriteBytes(Destination(), "old payload");
-  // Held as a virus scanner holds a file it glances at, and let go on a thread of its own.
-  const HANDLE held = OpenHeld(Destination(), GENERIC_READ, FILE_SHARE_READ);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  const auto releaseSoon = [](void* file) -> DWORD {
-    Sleep(300);
-    return CloseHandle(file);
-  };
-  const HANDLE releaser = CreateThread(nullptr, 0, releaseSoon, held, 0, nullptr);
-  ASSERT_NE(releaser, nullptr);
-  DeployResource(kApplicationResource, Destination());
-  WaitForSingleObject(releaser, INFINITE);
-  CloseHandle(releaser);
+  {
+    const MomentaryHold scanner(Destination(), 300);
+    ASSERT_TRUE(scanner.started());
+    DeployResource(kApplicationResource, Destination());
+  }
   EXPECT_EQ(ReadBytes(Destination()), PayloadBytes("app.bin"));
 }
 

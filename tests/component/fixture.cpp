@@ -113,6 +113,24 @@ HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
                      nullptr);
 }
 
+MomentaryHold::MomentaryHold(const std::wstring& path, DWORD milliseconds)
+    : file_(OpenHeld(path, GENERIC_READ, FILE_SHARE_READ)), milliseconds_(milliseconds) {
+  if (file_.valid()) releaser_ = CreateThread(nullptr, 0, Release, this, 0, nullptr);
+}
+
+MomentaryHold::~MomentaryHold() {
+  if (releaser_ == nullptr) return;
+  WaitForSingleObject(releaser_, INFINITE);
+  CloseHandle(releaser_);
+}
+
+DWORD WINAPI MomentaryHold::Release(void* self) {
+  auto* hold = static_cast<MomentaryHold*>(self);
+  Sleep(hold->milliseconds_);
+  hold->file_.Close();
+  return 0;
+}
+
 std::string SetupErrorText(const std::function<void()>& action) {
   try {
     action();

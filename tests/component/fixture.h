@@ -44,6 +44,27 @@ void RemoveTree(const std::wstring& directory);
 // runs; the caller owns the handle at once: FileHandle held(OpenHeld(...)).
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
 
+// Holds a file as a virus scanner holds one it glances at (read, sharing only
+// reading) and lets go after the given time on a thread of its own. The
+// destructor waits for the release.
+class MomentaryHold {
+ public:
+  MomentaryHold(const std::wstring& path, DWORD milliseconds);
+  ~MomentaryHold();
+  MomentaryHold(const MomentaryHold&) = delete;
+  MomentaryHold& operator=(const MomentaryHold&) = delete;
+
+  // Whether the file is held and its release is under way.
+  bool started() const noexcept { return releaser_ != nullptr; }
+
+ private:
+  static DWORD WINAPI Release(void* self);
+
+  FileHandle file_;
+  DWORD milliseconds_;
+  HANDLE releaser_ = nullptr;
+};
+
 // The text of the SetupError that the action raises; "<no error>" when it
 // raises none. Any other exception passes through to the test.
 std::string SetupErrorText(const std::function<void()>& action);

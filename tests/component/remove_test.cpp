@@ -6,6 +6,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
+#include "install/held_file.h"
 #include "install/marker.h"
 #include "shell/shortcut.h"
 
@@ -117,6 +118,19 @@ TEST_F(RemoveTest, UndeletableShortcutKeepsTheDirectoryMarked) {
   RunRemove(paths_, Owned());
   EXPECT_FALSE(Exists(paths_.targetDir));
   EXPECT_FALSE(Exists(paths_.primaryShortcut));
+}
+
+TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
+  {
+    const MomentaryHold scanner(paths_.executable, 300);
+    const MomentaryHold shortcutScanner(paths_.primaryShortcut, 300);
+    ASSERT_TRUE(scanner.started() && shortcutScanner.started());
+    RunRemove(paths_, Owned());
+  }
+  EXPECT_FALSE(Exists(paths_.targetDir));
+  EXPECT_FALSE(Exists(paths_.primaryShortcut));
+  // A file that went while the wait lasted counts as deleted.
+  EXPECT_TRUE(DeleteFileWaiting(paths_.executable));
 }
 
 TEST_F(RemoveTest, UserFilesAndStagedLeftoversStayWithTheDirectory) {

@@ -112,15 +112,68 @@ TEST(PathTest, NormalisationFollowsGenericRules) {
 }
 
 TEST(PathTest, OnlyRootsAndTheEmptyPathCountAsRoots) {
-  const wchar_t* roots[] = {L"",          L"C:",        L"C:\\",        L"C:/",
-                            L"C:\\\\",    L"\\",        L"\\\\server",  L"\\\\server\\",
-                            L"\\\\?\\",   L"\\\\?\\C:", L"\\\\?\\C:\\", L"\\\\.\\D:/",
-                            L"\\??\\C:\\"};
+  const wchar_t* roots[] = {L"",
+                            L"C:",
+                            L"C:\\",
+                            L"C:/",
+                            L"C:\\\\",
+                            L"\\",
+                            L"\\\\server",
+                            L"\\\\server\\",
+                            L"\\\\?\\",
+                            L"\\\\?\\C:",
+                            L"\\\\?\\C:\\",
+                            L"\\\\.\\D:/",
+                            L"\\??\\C:\\",
+                            L"\\\\?\\Volume{1b3b}\\",
+                            L"\\\\.\\volume{1b3b}"};
   for (const auto* path : roots) EXPECT_TRUE(IsRootOnly(path)) << path;
-  const wchar_t* notRoots[] = {
-      L"C:\\Apps", L"\\\\server\\share", L"\\\\?\\C:\\Apps", L"\\\\?\\UNC\\server\\share", L"Apps",
-      L"C:Apps",   L"\\\\?\\CC:\\"};
+  const wchar_t* notRoots[] = {L"C:\\Apps",
+                               L"\\\\server\\share",
+                               L"\\\\?\\C:\\Apps",
+                               L"\\\\?\\UNC\\server\\share",
+                               L"Apps",
+                               L"C:Apps",
+                               L"\\\\?\\CC:\\",
+                               L"\\\\?\\Volume{1b3b}\\x",
+                               L"\\\\?\\Volume\\"};
   for (const auto* path : notRoots) EXPECT_FALSE(IsRootOnly(path)) << path;
+}
+
+// Wine creates these names through \\?\ as Windows does; only Explorer, which
+// can neither rename nor delete them, shows why they are refused.
+TEST(PathTest, NamesExplorerCannotHandleAreUnusable) {
+  const wchar_t* usable[] = {
+      L"C:\\Users\\x\\AppData\\Local\\Programs\\Orvanta",
+      L"\\\\server\\share\\dir",
+      L"\\\\?\\C:\\dir",
+      L"\\\\?\\UNC\\server\\share\\dir",
+      L"\\\\.\\C:\\Apps",
+      L"C:\\Apps\\Orvanta\\",
+      L"C:\\Apps\\.\\x\\..\\Orvanta",
+      L"C:\\Apps\\CONSOLE\\COM10\\NULL.txt\\.config\\Com\u00B4",
+  };
+  for (const auto* path : usable) EXPECT_FALSE(HasUnusableName(path, path)) << path;
+  const wchar_t* unusable[] = {
+      L"C:\\My Apps \\Orvanta",
+      L"C:\\Apps\\Orvanta \\",
+      L"C:\\A..\\B",
+      L"C:\\Apps\\Orvanta.",
+      L"C:\\Apps\\NUL",
+      L"C:\\Apps\\con.txt\\Orvanta",
+      L"C:\\Apps\\nul .txt",
+      L"\\\\server\\share\\Prn.tar.gz",
+      L"\\\\?\\C:\\Apps\\aux",
+      L"C:\\Apps\\Com9\\x",
+      L"C:\\Apps\\com\u00B9",
+      L"C:\\Apps\\LPT\u00B3.log",
+      L"C:\\Apps\\CONOUT$",
+      L"C:\\Apps\\conin$.txt",
+  };
+  for (const auto* path : unusable) EXPECT_TRUE(HasUnusableName(path, path)) << path;
+  // The system's full-path rule turns a device name into its \\.\ form.
+  EXPECT_TRUE(HasUnusableName(L"C:\\Apps\\NUL", L"\\\\.\\NUL"));
+  EXPECT_TRUE(HasUnusableName(L"nul.txt", L"\\\\.\\nul"));
 }
 
 TEST(PathTest, ParentNeverCutsIntoTheRoot) {
