@@ -123,7 +123,7 @@ TEST_F(RemoveTest, UndeletableShortcutKeepsTheDirectoryMarked) {
 TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
   {
     const MomentaryHold scanner(paths_.executable, 300);
-    const MomentaryHold shortcutScanner(paths_.primaryShortcut, 300);
+    const MomentaryHold shortcutScanner(paths_.primaryShortcut, 900);
     ASSERT_TRUE(scanner.started() && shortcutScanner.started());
     RunRemove(paths_, Owned());
   }
