@@ -3,8 +3,6 @@
 #include <windows.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 #include "base/errors.h"
@@ -61,10 +59,12 @@ std::optional<std::string> ReadBytes(const std::wstring& path) {
 }
 
 std::string PayloadBytes(const char* name) {
-  const std::string path = std::string(ORVANTA_COMPONENT_PAYLOAD_DIR) + "/" + name;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("missing test payload " + path);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  // Wide, so that a build folder with letters outside the code page is found.
+  const std::wstring path = std::wstring(ORVANTA_COMPONENT_PAYLOAD_DIR) + L"/" +
+                            std::wstring(name, name + std::char_traits<char>::length(name));
+  const std::optional<std::string> bytes = ReadBytes(path);
+  if (!bytes) throw std::runtime_error(std::string("missing test payload ") + name);
+  return *bytes;
 }
 
 bool IsDirectory(const std::wstring& path) {
