@@ -12,20 +12,36 @@ endfunction()
 # same sources and payload give the same bytes wherever and whenever they are built.
 function(orvanta_windows_program target)
   if(MINGW)
-    # An uncaught exception has nowhere to print in a GUI program: without the
-    # verbose terminate handler the demangler and stdio stay out (about 70 KB).
+    # The quiet terminate handler.
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/base/program_image.cpp)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
                         -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
-    # LLVM's linker, which the clang build uses, has no --defsym.
-    if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
-      target_link_options(${target} PRIVATE
-                          -Wl,--defsym,_ZN9__gnu_cxx27__verbose_terminate_handlerEv=abort)
-    endif()
     target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections
                            -ffile-prefix-map=${PROJECT_SOURCE_DIR}=.
                            -ffile-prefix-map=${PROJECT_BINARY_DIR}=build)
+    orvanta_link_with_lld(${target})
   elseif(MSVC)
     target_link_options(${target} PRIVATE /Brepro)
     target_compile_options(${target} PRIVATE /Brepro)
+  endif()
+endfunction()
+
+# LLVM's linker for a mingw program: it drops unused library functions
+# together with their unwind data, which GNU ld 2.40 keeps. The clang build
+# uses it already.
+function(orvanta_link_with_lld target)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    return()
+  endif()
+  if(CMAKE_HOST_UNIX)
+    # Debian's cross GCC looks for lld only beside its own GNU ld, so it is
+    # handed a collect2 that runs ld.lld.
+    find_program(ORVANTA_LLD ld.lld)
+    if(NOT ORVANTA_LLD)
+      message(FATAL_ERROR "LLVM's linker ld.lld is missing: run scripts/deps.sh (Debian package lld).")
+    endif()
+    target_link_options(${target} PRIVATE -B${PROJECT_SOURCE_DIR}/cmake/gcc-lld/)
+  else()
+    target_link_options(${target} PRIVATE -fuse-ld=lld)
   endif()
 endfunction()
