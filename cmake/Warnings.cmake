@@ -12,7 +12,7 @@ endfunction()
 # same sources and payload give the same bytes wherever and whenever they are built.
 function(orvanta_windows_program target)
   if(MINGW)
-    # The quiet terminate handler.
+    # The load-configuration record and the quiet terminate handler.
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/base/program_image.cpp)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
                         -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
@@ -27,8 +27,9 @@ function(orvanta_windows_program target)
 endfunction()
 
 # LLVM's linker for a mingw program: it drops unused library functions
-# together with their unwind data, which GNU ld 2.40 keeps. The clang build
-# uses it already.
+# together with their unwind data, which GNU ld 2.40 keeps, and fills the
+# load-configuration directory from the program's record, which GNU ld leaves
+# empty. The clang build uses it already.
 function(orvanta_link_with_lld target)
   if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
     return()
