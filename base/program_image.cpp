@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <exception>
+#include <new>
 
 namespace {
 
@@ -60,4 +61,29 @@ extern "C" const LoadConfigDirectory64 _load_config_used = {
 // demangler and stdio out of the image (about 70 KB). The failure region
 // catches every exception, so only a broken invariant ends up here.
 void __gnu_cxx::__verbose_terminate_handler() { std::abort(); }
+
+namespace {
+
+// What the library's own checks throw here in place of length_error,
+// logic_error and out_of_range. Those classes keep their text in a second,
+// reference-counted string type, whose code the linker cannot drop once one
+// of them is linked (about 20 KB with their kin); the text they would carry
+// names a library function, which tells the user nothing more.
+class LibraryError : public std::exception {
+ public:
+  const char* what() const noexcept override { return "Internal error"; }
+};
+
+}  // namespace
+
+// The library's throwing functions that the programs reach, all defined in
+// one library object. A program that reaches another one links that object
+// too and fails with a duplicate definition: add that one here.
+namespace std {
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_length_error(const char*) { throw LibraryError(); }
+void __throw_logic_error(const char*) { throw LibraryError(); }
+void __throw_out_of_range_fmt(const char*, ...) { throw LibraryError(); }
+}  // namespace std
 #endif
