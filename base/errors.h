@@ -22,6 +22,7 @@ class Sentence {
   const char* text_;
 };
 
+// An error that the program names with one fixed sentence.
 class SetupError : public std::exception {
  public:
   explicit SetupError(Sentence text) noexcept : text_(text) {}

@@ -12,7 +12,8 @@ endfunction()
 # same sources and payload give the same bytes wherever and whenever they are built.
 function(orvanta_windows_program target)
   if(MINGW)
-    # The load-configuration record and the quiet terminate handler.
+    # The load-configuration record and what replaces the C++ library's
+    # terminate handler and throwing functions.
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/base/program_image.cpp)
     target_link_options(${target} PRIVATE -municode -static -static-libgcc -static-libstdc++
                         -Wl,--gc-sections -Wl,--no-insert-timestamp -s)
