@@ -18,15 +18,4 @@ std::string FilesystemErrorText(std::string_view operation, std::string_view mes
   return text;
 }
 
-std::string FirstSystemMessage(std::uint16_t defaultLanguage, const MessageLookup& lookup) {
-  constexpr std::uint16_t kUsEnglish = 0x0409;
-  for (const std::uint16_t language : {kUsEnglish, defaultLanguage, std::uint16_t{0}}) {
-    const std::string raw = lookup(language);
-    if (raw.empty()) continue;
-    const std::string trimmed = TrimSystemMessage(raw);
-    return trimmed.empty() ? std::string(kUnknownErrorText) : trimmed;
-  }
-  return std::string(kUnknownErrorText);
-}
-
 }  // namespace orvanta

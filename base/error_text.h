@@ -1,7 +1,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -19,8 +19,19 @@ std::string FilesystemErrorText(std::string_view operation, std::string_view mes
 
 // Looks a system message up in US English, then in the system's default
 // language, then with language 0, and keeps the first text found, trimmed.
-// lookup answers the raw text for a language, or an empty string.
-using MessageLookup = std::function<std::string(std::uint16_t language)>;
-std::string FirstSystemMessage(std::uint16_t defaultLanguage, const MessageLookup& lookup);
+// lookup(language) answers the raw text for a language, or an empty string.
+// A template rather than std::function, whose empty-call exception the setup
+// program does not otherwise need.
+template <typename Lookup>
+std::string FirstSystemMessage(std::uint16_t defaultLanguage, const Lookup& lookup) {
+  constexpr std::uint16_t kUsEnglish = 0x0409;
+  for (const std::uint16_t language : {kUsEnglish, defaultLanguage, std::uint16_t{0}}) {
+    const std::string raw = lookup(language);
+    if (raw.empty()) continue;
+    const std::string trimmed = TrimSystemMessage(raw);
+    return trimmed.empty() ? std::string(kUnknownErrorText) : trimmed;
+  }
+  return std::string(kUnknownErrorText);
+}
 
 }  // namespace orvanta

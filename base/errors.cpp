@@ -37,7 +37,7 @@ std::string SystemMessage(unsigned long code) {
 
 FilesystemError::FilesystemError(const char* operation, unsigned long code,
                                  const std::wstring& path)
-    : std::runtime_error(FilesystemErrorText(operation, SystemMessage(code), NarrowFileText(path))),
+    : text_(FilesystemErrorText(operation, SystemMessage(code), NarrowFileText(path))),
       code_(code) {}
 
 }  // namespace orvanta

@@ -1,26 +1,48 @@
 #pragma once
 
-#include <stdexcept>
+#include <exception>
 #include <string>
 
 // The two kinds of error that the setup program raises. Each carries exactly
 // the text that the failure dialog shows; one failure region catches them.
+// They derive from std::exception alone: std::runtime_error would link the
+// library's second string type into the program.
 namespace orvanta {
 
-// A fixed English sentence, without path, code or prefix.
-class SetupError : public std::runtime_error {
+// A fixed English sentence, without path, code or prefix. It is made at
+// compile time, so it can only point at text that outlives any error: a
+// string literal or a constant with static storage, never a local array.
+class Sentence {
  public:
-  using std::runtime_error::runtime_error;
+  consteval Sentence(const char* text) noexcept : text_(text) {}
+
+  const char* c_str() const noexcept { return text_; }
+
+ private:
+  const char* text_;
+};
+
+// An error that the program names with one fixed sentence.
+class SetupError : public std::exception {
+ public:
+  explicit SetupError(Sentence text) noexcept : text_(text) {}
+
+  const char* what() const noexcept override { return text_.c_str(); }
+
+ private:
+  Sentence text_;
 };
 
 // A failed file-system query or operation: "op: <system message>: "<path>"".
-class FilesystemError : public std::runtime_error {
+class FilesystemError : public std::exception {
  public:
   FilesystemError(const char* operation, unsigned long code, const std::wstring& path);
 
+  const char* what() const noexcept override { return text_.c_str(); }
   unsigned long code() const noexcept { return code_; }
 
  private:
+  std::string text_;
   unsigned long code_;
 };
 

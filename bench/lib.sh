@@ -122,8 +122,9 @@ build_all() {
     record_artifacts "setup-${size}m" "$work/build-${size}m" "$work/build-${size}m/Orvanta-Setup.exe"
   done
   ((quick)) && return
-  # The same program with its file layout on page boundaries, which lets Wine
-  # map the image instead of copying it into private memory.
+  # The same program with its file layout on page boundaries, which makes
+  # Wine map the payload whatever the layout, instead of copying it into
+  # private memory when the resource section starts off a page boundary.
   size=${sizes[-1]}
   build_setup "$work/build-${size}m-aligned" "$(make_payload "$size")" \
     -DCMAKE_EXE_LINKER_FLAGS=-Wl,--file-alignment=0x1000

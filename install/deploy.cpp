@@ -17,7 +17,7 @@ void DeployResource(std::uint16_t resourceId, const std::wstring& destination) {
   const void* data = LockResource(LoadResource(module, resource));
   if (data == nullptr && size != 0) throw SetupError("Missing embedded payload");
 
-  constexpr char kReplaceFailure[] = "Cannot install file; close Orvanta before updating";
+  constexpr Sentence kReplaceFailure = "Cannot install file; close Orvanta before updating";
   ReplaceFileContents(destination, data, size, {"Cannot stage file", kReplaceFailure});
 }
 

@@ -38,7 +38,7 @@ bool IsOwnedDirectory(const std::wstring& directory) {
 }
 
 void WriteMarker(const std::wstring& directory) {
-  constexpr char kFailure[] = "Cannot write installation marker";
+  constexpr Sentence kFailure = "Cannot write installation marker";
   const std::wstring marker = AppendPath(directory, kMarkerName);
   // A read-only marker is left as it is, whether or not the rename below
   // would be allowed to replace it.

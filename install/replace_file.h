@@ -2,12 +2,14 @@
 
 #include <string>
 
+#include "base/errors.h"
+
 namespace orvanta {
 
 // The sentences raised when staging fails and when writing or replacing fails.
 struct ReplaceFailures {
-  const char* stage;
-  const char* replace;
+  Sentence stage;
+  Sentence replace;
 };
 
 // The name a replacement is written under before it is renamed into place.

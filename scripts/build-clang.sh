@@ -2,20 +2,16 @@
 # Builds the setup program and every test a second time, with clang for the
 # same target (x86_64-w64-mingw32, over the mingw-w64 headers and libraries)
 # and LLVM's linker, warnings as errors. Its own command, apart from the test
-# command: installs clang and lld when missing.
+# command: installs clang when missing (lld comes with scripts/deps.sh).
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 scripts/deps.sh
-missing=()
-for p in clang lld; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
+if ! dpkg-query -W -f='${Status}' clang 2>/dev/null | grep -q 'install ok installed'; then
   sudo=""
   [ "$(id -u)" -eq 0 ] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends clang
 fi
 cmake --preset windows-cross-clang >/dev/null
 cmake --build --preset windows-cross-clang -j "${JOBS:-$(nproc)}"

@@ -2,7 +2,7 @@
 # Installs the Debian packages that the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake make g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+packages=(cmake make g++-mingw-w64-x86-64-win32 g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 lld
   wine64 xvfb xauth googletest osslsigncode openssl git nsis imagemagick xdotool fonts-noto-cjk)
 missing=()
 for p in "${packages[@]}"; do

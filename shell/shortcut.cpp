@@ -2,7 +2,6 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <propkey.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
@@ -22,6 +21,13 @@ namespace {
 
 // The longest path the system accepts, so no stored path is cut short.
 constexpr int kStoredPathCapacity = 32768;
+
+// FOLDERID_Programs of knownfolders.h and PKEY_AppUserModel_ID of propkey.h,
+// spelled out as in install/location.cpp.
+constexpr KNOWNFOLDERID kProgramsFolder = {
+    0xA77F5D77, 0x2E2B, 0x44C3, {0xA6, 0xA2, 0xAB, 0xA6, 0x01, 0x05, 0x4A, 0x51}};
+constexpr PROPERTYKEY kAppUserModelIdKey = {
+    {0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}}, 5};
 
 ComPtr<IShellLinkW> NewShellLink() {
   ComPtr<IShellLinkW> link;
@@ -56,7 +62,7 @@ void SetAppUserModelId(IShellLinkW* link) {
   PropVariantInit(&value);
   value.vt = VT_LPWSTR;
   value.pwszVal = text;  // Owned by the value from here on; freed by the clear.
-  store->SetValue(PKEY_AppUserModel_ID, value);
+  store->SetValue(kAppUserModelIdKey, value);
   store->Commit();
   PropVariantClear(&value);
 }
@@ -130,9 +136,7 @@ ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder) {
           AppendPath(programsFolder, kLegacyShortcutName)};
 }
 
-ShortcutPaths StartMenuShortcutPaths() {
-  return ShortcutPathsIn(KnownFolderPath(FOLDERID_Programs));
-}
+ShortcutPaths StartMenuShortcutPaths() { return ShortcutPathsIn(KnownFolderPath(kProgramsFolder)); }
 
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
   if (!Exists(shortcut)) return false;

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -112,6 +114,26 @@ TEST_F(ImportTable, AsksForAslrWithHighEntropyAndForNx) {
   EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
   EXPECT_FALSE(headers_->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED)
       << "without relocations the image cannot move";
+}
+
+// The DLLs of the import table are loaded before the program's first line can
+// narrow the search: the load-configuration record has the loader look in
+// System32 alone.
+TEST_F(ImportTable, LoadsItsImportsFromSystem32Only) {
+  ULONG size = 0;
+  const auto record =
+      static_cast<const uint8_t*>(Directory(IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG, &size));
+  ASSERT_NE(record, nullptr) << "no load-configuration directory";
+  // DependentLoadFlags follows CSDVersion; mingw-w64's older headers call it Reserved1.
+  constexpr size_t kFlagsAt = offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, CSDVersion) + sizeof(WORD);
+  DWORD recordSize = 0;
+  ASSERT_GE(size, sizeof recordSize);
+  std::memcpy(&recordSize, record, sizeof recordSize);
+  EXPECT_EQ(recordSize, size) << "the directory and the record disagree on its length";
+  ASSERT_GE(recordSize, kFlagsAt + sizeof(WORD)) << "the record ends before DependentLoadFlags";
+  WORD flags = 0;
+  std::memcpy(&flags, record + kFlagsAt, sizeof flags);
+  EXPECT_EQ(flags, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 }  // namespace
