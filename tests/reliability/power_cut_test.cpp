@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -359,20 +360,11 @@ std::string Describe(const Profile& profile, const Op& op) {
   return text;
 }
 
-void Explore(const Scenario& scenario, std::size_t expectedOps) {
-  if (TestInputs().relayTrace.empty()) {
-    GTEST_SKIP() << "the file calls are recorded with Wine's relay trace, which Windows lacks";
-  }
-  Profile profile;
-  scenario.prepare(profile);
-  const Snapshot before = Take(profile);
-  Disk start;
-  std::map<int, Bytes> bytes;
-  int next = -2;
-  ReadTree(profile.root(), start, bytes, next);
-  const std::vector<Op> ops = Record(scenario);
-
-  // What the run left must be what the recorded operations made.
+// Fails where what the run left is not what the recorded operations made: a
+// writer the recorder missed. Gives each written file its bytes from the end
+// state.
+void MatchEndState(const Scenario& scenario, const Profile& profile, const Disk& start,
+                   const std::vector<Op>& ops, std::map<int, Bytes>& bytes) {
   Disk end = start;
   for (const Op& op : ops) {
     if (IsMetadata(op)) Apply(end, op);
@@ -399,6 +391,33 @@ void Explore(const Scenario& scenario, std::size_t expectedOps) {
     EXPECT_TRUE(actual.count(key))
         << scenario.name << ": " << Narrow(entry.path) << " was recorded but is not there";
   }
+}
+
+// One line that says where the run was cut and what the model kept.
+std::string CutContext(const Scenario& scenario, const Profile& profile, const std::vector<Op>& ops,
+                       const Cut& cut) {
+  std::size_t kept = 0;
+  for (const auto& [volume, count] : cut.kept) kept += count;
+  return std::string(scenario.name) + ": cut after " + std::to_string(cut.after) + "/" +
+         std::to_string(ops.size()) +
+         (cut.after > 0 ? " (" + Describe(profile, ops[cut.after - 1]) + ")" : "") + ", " +
+         std::to_string(kept) + " metadata operations kept" +
+         kDataNames[static_cast<int>(cut.data)];
+}
+
+void Explore(const Scenario& scenario, std::size_t expectedOps) {
+  if (TestInputs().relayTrace.empty()) {
+    GTEST_SKIP() << "the file calls are recorded with Wine's relay trace, which Windows lacks";
+  }
+  Profile profile;
+  scenario.prepare(profile);
+  const Snapshot before = Take(profile);
+  Disk start;
+  std::map<int, Bytes> bytes;
+  int next = -2;
+  ReadTree(profile.root(), start, bytes, next);
+  const std::vector<Op> ops = Record(scenario);
+  MatchEndState(scenario, profile, start, ops, bytes);
 
   std::printf("%s: %zu operations recorded (at least %zu expected):\n", scenario.name, ops.size(),
               expectedOps);
@@ -407,7 +426,7 @@ void Explore(const Scenario& scenario, std::size_t expectedOps) {
   EXPECT_GE(ops.size(), expectedOps) << scenario.name << ": the recorder missed operations";
 
   const std::vector<Cut> cuts = Cuts(ops);
-  std::map<std::string, bool> checked;
+  std::set<std::string> checked;
   for (const Cut& cut : cuts) {
     const auto state = StateAt(start, ops, cut.after, cut.kept, bytes, cut.data);
     // A state after the whole run is checked for completeness besides.
@@ -415,15 +434,8 @@ void Explore(const Scenario& scenario, std::size_t expectedOps) {
     std::string key = finished ? "finished;" : "";
     for (const auto& [path, content] : state)
       key += Narrow(Lower(path)) + "=" + (content ? e2e::Fingerprint(*content) : "<dir>") + ";";
-    if (checked.count(key)) continue;
-    checked[key] = true;
-    std::size_t kept = 0;
-    for (const auto& [volume, count] : cut.kept) kept += count;
-    Checks checks(std::string(scenario.name) + ": cut after " + std::to_string(cut.after) + "/" +
-                  std::to_string(ops.size()) +
-                  (cut.after > 0 ? " (" + Describe(profile, ops[cut.after - 1]) + ")" : "") + ", " +
-                  std::to_string(kept) + " metadata operations kept" +
-                  kDataNames[static_cast<int>(cut.data)]);
+    if (!checked.insert(key).second) continue;
+    Checks checks(CutContext(scenario, profile, ops, cut));
     Materialize(profile, state);
     const Snapshot interrupted = Take(profile);
     CheckInvariants(checks, scenario, before, interrupted);
