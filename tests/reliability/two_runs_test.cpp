@@ -5,8 +5,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "reliability/reliability.h"
 #include "reliability/states.h"
@@ -40,21 +38,17 @@ bool Await(const Process& run, const std::function<bool()>& reached) {
 class TwoRunsTest : public testing::Test {
  protected:
   void SetUp() override { ResetProfile(profile_); }
-  void TearDown() override {
-    ExpectFinishable();
-    ResetProfile(profile_);
-  }
-
-  std::wstring InTarget(const wchar_t* name) const { return Join(profile_.defaultTarget(), name); }
-
   // Whatever the pair left, an install then completes it and a removal then
   // leaves nothing.
-  void ExpectFinishable() {
+  void TearDown() override {
     EXPECT_EQ(Process(Small(), kInstall).Wait(), kSuccess) << "the install after the pair";
     ExpectInstalled(e2e::TestInputs().payloadDir);
     EXPECT_EQ(Process(Small(), kRemove).Wait(), kSuccess) << "the removal after the pair";
     ExpectNothingLeft();
+    ResetProfile(profile_);
   }
+
+  std::wstring InTarget(const wchar_t* name) const { return Join(profile_.defaultTarget(), name); }
   void ExpectInstalled(const std::wstring& payloadDir) {
     const Scenario install{"install", Small(), kInstall, nullptr, LoadPayload(payloadDir)};
     const Snapshot now = Take(profile_);
