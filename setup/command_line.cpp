@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "base/errors.h"
 #include "base/path.h"
@@ -30,6 +32,15 @@ std::wstring AbsolutePath(const std::wstring& path) {
 }
 
 }  // namespace
+
+bool CommandLineAsksForQuiet() {
+  int count = 0;
+  const LocalPtr<wchar_t*> arguments(CommandLineToArgvW(GetCommandLineW(), &count));
+  if (!arguments) return false;
+  const std::vector<std::wstring_view> rest(arguments.get() + std::min(count, 1),
+                                            arguments.get() + count);
+  return HasQuietArgument(rest);
+}
 
 void ParseCommandLine(SetupOptions& options) {
   int count = 0;

@@ -1,5 +1,7 @@
 #include "setup/options.h"
 
+#include <algorithm>
+
 #include "base/errors.h"
 
 namespace orvanta {
@@ -8,6 +10,10 @@ namespace {
 constexpr std::wstring_view kTargetPrefix = L"--target=";
 
 }  // namespace
+
+bool HasQuietArgument(std::span<const std::wstring_view> arguments) noexcept {
+  return std::find(arguments.begin(), arguments.end(), L"--quiet") != arguments.end();
+}
 
 void ApplyArgument(SetupOptions& options, std::wstring_view argument) {
   if (argument == L"--quiet") {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <string_view>
 
 #include "base/run_state.h"
@@ -10,6 +11,13 @@ namespace orvanta {
 // "--no-shortcut" and "--remove" exactly, "--target=" as a prefix with the
 // rest taken unchanged. Raises "Unknown setup argument" for anything else.
 void ApplyArgument(SetupOptions& options, std::wstring_view argument);
+
+// Whether "--quiet" is one of the arguments (the program's name left out),
+// wherever it stands: asked before the options are read.
+bool HasQuietArgument(std::span<const std::wstring_view> arguments) noexcept;
+
+// HasQuietArgument over the process command line; false when it cannot be split.
+bool CommandLineAsksForQuiet();
 
 // Reads the process command line into the options, left to right; the first
 // unknown argument raises and nothing to its right is read.

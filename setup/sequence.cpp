@@ -5,7 +5,9 @@
 
 #include <exception>
 
+#include "base/errors.h"
 #include "base/path.h"
+#include "base/run_lock.h"
 #include "install/deploy.h"
 #include "install/directories.h"
 #include "install/location.h"
@@ -54,6 +56,20 @@ void RunConfirmedSequence(SetupOptions& options) {
   }
 }
 
+// How long a run without dialogs waits behind another run: a large payload
+// on a slow disk takes minutes, and a script must not hang for good behind a
+// dialog that nobody answers.
+constexpr DWORD kQuietRunWaitMs = 5 * 60 * 1000;
+
+// A run with dialogs waits as long as the other run takes. A quiet one gives
+// up after its bound, unseen and having changed nothing.
+void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
+  const bool quiet = CommandLineAsksForQuiet();
+  if (lock.Wait(quiet ? kQuietRunWaitMs : INFINITE)) return;
+  options.quiet = true;
+  throw SetupError("Another setup run did not end");
+}
+
 }  // namespace
 
 void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool owned) {
@@ -72,7 +88,10 @@ void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool own
 
 int RunSetup() {
   SetupOptions options;
+  // Held until the run ends, its failure dialog included.
+  RunLock lock(kRunLockName);
   try {
+    WaitForOtherRuns(lock, options);
     RunConfirmedSequence(options);
     return 0;
   } catch (const std::exception& error) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "base/errors.h"
 
 namespace orvanta {
@@ -29,6 +31,15 @@ TEST(OptionTableTest, TargetTakesTheRestUnchangedAndTheLastOneWins) {
   EXPECT_EQ(Apply({L"--target= D:\\My Apps "}).targetDir, L" D:\\My Apps ");
   EXPECT_EQ(Apply({L"--target="}).targetDir, L"");
   EXPECT_EQ(Apply({L"--target==x"}).targetDir, L"=x");
+}
+
+TEST(OptionTableTest, QuietIsFoundWhereverItStandsAndOnlyExactly) {
+  using Arguments = std::vector<std::wstring_view>;
+  EXPECT_TRUE(HasQuietArgument(Arguments{L"--quiet"}));
+  EXPECT_TRUE(HasQuietArgument(Arguments{L"--remove", L"--bogus", L"--quiet"}));
+  EXPECT_FALSE(HasQuietArgument(Arguments{}));
+  EXPECT_FALSE(HasQuietArgument(
+      Arguments{L"--Quiet", L"--quiet=1", L"--quiet ", L"--target=--quiet", L"/quiet"}));
 }
 
 TEST(OptionTableTest, AnythingElseIsUnknown) {
