@@ -14,8 +14,9 @@ namespace orvanta {
 inline constexpr wchar_t kRunLockName[] = L"Local\\Orvanta.Native.Setup";
 
 // The named mutex, null when it could be neither created nor opened; held
-// by the thread that waited, from a successful wait until the owner goes. The system releases it as
-// abandoned when its holder dies, so it can never go stale.
+// by the thread that waited, from a successful wait until the owner goes.
+// The system releases it as abandoned when its holder dies, so it can never
+// go stale.
 class RunLock {
  public:
   explicit RunLock(const wchar_t* name) noexcept;
