@@ -8,11 +8,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/exists.h"
-#include "base/path.h"
 #include "base/known_folder.h"
-#include "install/replace_file.h"
+#include "base/path.h"
 
 using Microsoft::WRL::ComPtr;
 
