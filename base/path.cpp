@@ -225,10 +225,15 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   return volume && SkipSeparators(rest, end) == rest.size();
 }
 
-bool HasUnusableName(std::wstring_view given, std::wstring_view absolute) {
+bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
+  const std::size_t from = std::max(VolumeRootLength(absolute), existing);
   const Elements elements = SplitElements(absolute.substr(VolumeRootLength(absolute)));
-  return std::any_of(elements.begin(), elements.end(), IsUnusableElement);
+  // An empty view stands for a separator and points nowhere in the path.
+  return std::any_of(elements.begin(), elements.end(), [&](std::wstring_view element) {
+    return !element.empty() && IsUnusableElement(element) &&
+           static_cast<std::size_t>(element.data() - absolute.data()) >= from;
+  });
 }
 
 std::wstring ParentPath(std::wstring_view path) {

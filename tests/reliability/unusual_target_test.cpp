@@ -135,6 +135,17 @@ TEST(UnusualTargetTest, DevicePrefixedTargetInstallsAndRemoves) {
   InstallAndRemove("target given as \\\\?\\ path", profile, L"\\\\?\\" + target, target);
 }
 
+// A user can own folders named like devices: made through \\?\, or on
+// Windows 11 as con.d. Being there already, they take an install below them.
+TEST(UnusualTargetTest, ExistingFoldersWithDeviceNamesTakeAnInstall) {
+  e2e::Profile profile;
+  for (const wchar_t* name : {L"aux", L"con.d"}) {
+    const std::wstring folder = profile.root() + L"\\" + name;
+    ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << Narrow(folder);
+    InstallAndRemove(Narrow(folder).c_str(), profile, folder + L"\\Orvanta", folder + L"\\Orvanta");
+  }
+}
+
 class ReadOnly {
  public:
   explicit ReadOnly(std::wstring path) : path_(std::move(path)) {

@@ -153,7 +153,7 @@ TEST(PathTest, NamesExplorerCannotHandleAreUnusable) {
       L"C:\\Apps\\.\\x\\..\\Orvanta",
       L"C:\\Apps\\CONSOLE\\COM10\\NULL.txt\\.config\\Com\u00B4",
   };
-  for (const auto* path : usable) EXPECT_FALSE(HasUnusableName(path, path)) << path;
+  for (const auto* path : usable) EXPECT_FALSE(HasUnusableName(path, path, 0)) << path;
   const wchar_t* unusable[] = {
       L"C:\\My Apps \\Orvanta",
       L"C:\\Apps\\Orvanta \\",
@@ -170,10 +170,15 @@ TEST(PathTest, NamesExplorerCannotHandleAreUnusable) {
       L"C:\\Apps\\CONOUT$",
       L"C:\\Apps\\conin$.txt",
   };
-  for (const auto* path : unusable) EXPECT_TRUE(HasUnusableName(path, path)) << path;
+  for (const auto* path : unusable) EXPECT_TRUE(HasUnusableName(path, path, 0)) << path;
+  // Folders that exist (up to `existing`) have proved usable; below them
+  // every name still counts.
+  const std::wstring_view owned = L"C:\\Users\\Con\\aux \\con.d\\Orvanta";
+  EXPECT_FALSE(HasUnusableName(owned, owned, owned.rfind(L'\\')));
+  EXPECT_TRUE(HasUnusableName(owned, owned, owned.find(L"\\con.d")));
   // The system's full-path rule turns a device name into its \\.\ form.
-  EXPECT_TRUE(HasUnusableName(L"C:\\Apps\\NUL", L"\\\\.\\NUL"));
-  EXPECT_TRUE(HasUnusableName(L"nul.txt", L"\\\\.\\nul"));
+  EXPECT_TRUE(HasUnusableName(L"C:\\Apps\\NUL", L"\\\\.\\NUL", 7));
+  EXPECT_TRUE(HasUnusableName(L"nul.txt", L"\\\\.\\nul", 0));
 }
 
 TEST(PathTest, ParentNeverCutsIntoTheRoot) {
