@@ -181,6 +181,18 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
   return std::wstring(path);
 }
 
+std::wstring PlainPath(std::wstring_view path) {
+  if (!HasDevicePrefix(path) || !IsSeparator(path[1]) || path[2] != L'?') {
+    return std::wstring(path);
+  }
+  const std::wstring_view rest = path.substr(4);
+  if (HasDriveDesignator(rest)) return std::wstring(rest);
+  const bool unc =
+      rest.size() > 3 && EqualIgnoringAsciiCase(rest.substr(0, 3), L"UNC") && IsSeparator(rest[3]);
+  if (unc) return L"\\" + std::wstring(rest.substr(3));
+  return std::wstring(path);
+}
+
 std::wstring AppendPath(std::wstring_view left, std::wstring_view name) {
   std::wstring joined(left);
   const bool bareDrive = left.size() == 2 && HasDriveDesignator(left);

@@ -31,6 +31,11 @@ std::size_t VolumeRootLength(std::wstring_view path) noexcept;
 // relative one, stays as it is.
 std::wstring ExtendedLengthPath(std::wstring_view path);
 
+// The form of an extended-length path that the shell can parse: C:\... for
+// \\?\C:\..., \\server\share\... for \\?\UNC\server\share\.... Any other path,
+// \\?\Volume{...} and \\.\ paths included, stays as it is.
+std::wstring PlainPath(std::wstring_view path);
+
 // Joins one relative name onto a path: exactly one backslash between the two,
 // none added when the left part is empty, ends in a separator or is a bare
 // drive designator.

@@ -69,13 +69,16 @@ void SetAppUserModelId(IShellLinkW* link) {
 
 constexpr char kSaveFailure[] = "Cannot save shortcut";
 
-// A link to the executable with every field of ours set.
+// A link to the executable with every field of ours set. The shell parses no
+// \\?\ path into an item list, so each path goes in its plain form; a target
+// the link cannot take would leave a link that points nowhere.
 ComPtr<IShellLinkW> LinkTo(const std::wstring& executable) {
   const ComPtr<IShellLinkW> link = NewShellLink();
   if (!link) throw SetupError("Cannot create shortcut");
-  link->SetPath(executable.c_str());
-  link->SetWorkingDirectory(ParentPath(executable).c_str());
-  link->SetIconLocation(executable.c_str(), 0);
+  const std::wstring plain = PlainPath(executable);
+  if (FAILED(link->SetPath(plain.c_str()))) throw SetupError(kSaveFailure);
+  link->SetWorkingDirectory(ParentPath(plain).c_str());
+  link->SetIconLocation(plain.c_str(), 0);
   link->SetDescription(kShortcutDescription);
   SetAppUserModelId(link.Get());
   return link;
@@ -141,7 +144,9 @@ ShortcutPaths StartMenuShortcutPaths() { return ShortcutPathsIn(KnownFolderPath(
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
   if (!Exists(shortcut)) return false;
   const std::wstring stored = StoredTargetPath(shortcut);
-  return !stored.empty() && SamePathText(stored, executable);
+  // Compared in the form the link is given; an earlier version stored the
+  // \\?\ form as it came.
+  return !stored.empty() && SamePathText(PlainPath(stored), PlainPath(executable));
 }
 
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut) {

@@ -72,8 +72,11 @@ void InstallAndRemove(const char* what, const e2e::Profile& profile, const std::
   EXPECT_EQ(e2e::ReadBytes(onDisk + L"\\Orvanta-Native.install"), std::string(kMarkerBytes));
   const auto link = e2e::ReadLink(profile.primaryShortcut());
   ASSERT_TRUE(link.has_value());
-  const std::wstring executable = target + L"\\Orvanta.exe";
-  if (link->target != executable && UnderWine()) {
+  // The shell parses no \\?\ path, so the link holds the plain one.
+  constexpr std::wstring_view kExtended = L"\\\\?\\";
+  const std::wstring plain = target.starts_with(kExtended) ? target.substr(4) : target;
+  const std::wstring executable = plain + L"\\Orvanta.exe";
+  if (link->target != executable && UnderWine() && executable.size() >= MAX_PATH - 1) {
     GTEST_SKIP() << what << ": Wine's shell link stored \"" << Narrow(link->target)
                  << "\" for a path of " << executable.size() << " characters";
   }

@@ -86,6 +86,20 @@ TEST(PathTest, ExtendedLengthFormKeepsDevicePathsAndRelativeOnes) {
   for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.input), c.expected) << c.input;
 }
 
+// Wine's shell link drops a \\?\ prefix itself; the shell on Windows parses
+// none, so only this table shows the form the link is given.
+TEST(PathTest, PlainFormDropsTheExtendedPrefix) {
+  const Case cases[] = {
+      {L"\\\\?\\C:\\Apps\\Orvanta.exe", L"C:\\Apps\\Orvanta.exe"},
+      {L"\\\\?\\unc\\server\\share\\x.exe", L"\\\\server\\share\\x.exe"},
+      {L"C:\\Apps\\Orvanta.exe", L"C:\\Apps\\Orvanta.exe"},
+      {L"\\\\?\\Volume{1b3b}\\x.exe", L"\\\\?\\Volume{1b3b}\\x.exe"},
+      {L"\\\\.\\C:\\x.exe", L"\\\\.\\C:\\x.exe"},
+      {L"\\\\?\\UNCx\\y", L"\\\\?\\UNCx\\y"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PlainPath(c.input), c.expected) << c.input;
+}
+
 TEST(PathTest, NormalisationFollowsGenericRules) {
   const Case cases[] = {
       {L"", L""},
