@@ -121,14 +121,15 @@ bool LoadsBack(const std::vector<char>& bytes, const std::wstring& workingDirect
 }
 
 // A file save records the target relative to the link's own place, which a
-// stream cannot know, so the place is given first. Some shells then write the
-// relative path without marking it in the header, which shifts every later
-// field; such bytes are made again without it.
+// stream cannot know, so the place is given first. The relative path is
+// optional: when the shell refuses it, or writes it without marking it in the
+// header (which shifts every later field), the bytes are made without it.
 std::vector<char> LinkBytes(const std::wstring& executable, const std::wstring& shortcut) {
   const ComPtr<IShellLinkW> link = LinkTo(executable);
-  if (FAILED(link->SetRelativePath(shortcut.c_str(), 0))) throw SetupError(kSaveFailure);
-  std::vector<char> bytes = SerializedLink(link.Get());
-  if (LoadsBack(bytes, ParentPath(executable))) return bytes;
+  if (SUCCEEDED(link->SetRelativePath(PlainPath(shortcut).c_str(), 0))) {
+    std::vector<char> bytes = SerializedLink(link.Get());
+    if (LoadsBack(bytes, ParentPath(PlainPath(executable)))) return bytes;
+  }
   return SerializedLink(LinkTo(executable).Get());
 }
 
