@@ -223,7 +223,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckParent(part);
     CheckVolume(part);
     CheckUnusable(part, part, 0);
-    CheckUnusable(part, part, ParentPath(part).size());
+    CheckUnusable(part, part, orvanta::ParentPath(part).size());
   }
   const std::wstring& second = parts.size() > 1 ? parts[1] : parts[0];
   CheckAppend(parts[0], second);

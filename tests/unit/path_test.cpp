@@ -86,8 +86,8 @@ TEST(PathTest, ExtendedLengthFormKeepsDevicePathsAndRelativeOnes) {
   for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.input), c.expected) << c.input;
 }
 
-// Wine's shell link drops a \\?\ prefix itself; the shell on Windows parses
-// none, so only this table shows the form the link is given.
+// Wine's shell link takes a \\?\ path as it is; the shell on Windows parses
+// none into an item list, which only the link's stored text can show here.
 TEST(PathTest, PlainFormDropsTheExtendedPrefix) {
   const Case cases[] = {
       {L"\\\\?\\C:\\Apps\\Orvanta.exe", L"C:\\Apps\\Orvanta.exe"},
