@@ -47,4 +47,19 @@ bool Exists(const std::wstring& path) {
   throw FilesystemError("exists", code, path);
 }
 
+bool IsDirectory(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The walk stops at the volume root: a volume name such as \\?\C: can be
+// neither queried nor created.
+std::wstring DeepestExistingDirectory(const std::wstring& path) {
+  const std::size_t volumeRoot = VolumeRootLength(path);
+  std::wstring step = path;
+  while (step.size() > volumeRoot && IsSeparator(step.back())) step.pop_back();
+  while (step.size() > volumeRoot && !IsDirectory(step)) step = ParentPath(step);
+  return step;
+}
+
 }  // namespace orvanta

@@ -12,4 +12,14 @@ bool MeansAbsent(unsigned long code) noexcept;
 // another reason raises the filesystem error "exists".
 bool Exists(const std::wstring& path);
 
+// Whether a directory, or a link to one, is at the path. Asked in the
+// extended-length form, so that a device name such as NUL or AUX answers as
+// absent rather than as the device; a failed query answers false.
+bool IsDirectory(const std::wstring& path);
+
+// The path itself or the nearest of its ancestors that is a directory, as the
+// path spells it and without trailing separators; the volume root (or its
+// name, such as C:) when none below it is.
+std::wstring DeepestExistingDirectory(const std::wstring& path);
+
 }  // namespace orvanta

@@ -181,6 +181,18 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
   return std::wstring(path);
 }
 
+std::wstring PlainPath(std::wstring_view path) {
+  if (!HasDevicePrefix(path) || !IsSeparator(path[1]) || path[2] != L'?') {
+    return std::wstring(path);
+  }
+  const std::wstring_view rest = path.substr(4);
+  if (HasDriveDesignator(rest)) return std::wstring(rest);
+  const bool unc =
+      rest.size() > 3 && EqualIgnoringAsciiCase(rest.substr(0, 3), L"UNC") && IsSeparator(rest[3]);
+  if (unc) return L"\\" + std::wstring(rest.substr(3));
+  return std::wstring(path);
+}
+
 std::wstring AppendPath(std::wstring_view left, std::wstring_view name) {
   std::wstring joined(left);
   const bool bareDrive = left.size() == 2 && HasDriveDesignator(left);
@@ -225,10 +237,15 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   return volume && SkipSeparators(rest, end) == rest.size();
 }
 
-bool HasUnusableName(std::wstring_view given, std::wstring_view absolute) {
+bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
+  const std::size_t from = std::max(VolumeRootLength(absolute), existing);
   const Elements elements = SplitElements(absolute.substr(VolumeRootLength(absolute)));
-  return std::any_of(elements.begin(), elements.end(), IsUnusableElement);
+  // An empty view stands for a separator and points nowhere in the path.
+  return std::any_of(elements.begin(), elements.end(), [&](std::wstring_view element) {
+    return !element.empty() && IsUnusableElement(element) &&
+           static_cast<std::size_t>(element.data() - absolute.data()) >= from;
+  });
 }
 
 std::wstring ParentPath(std::wstring_view path) {

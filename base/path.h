@@ -31,6 +31,11 @@ std::size_t VolumeRootLength(std::wstring_view path) noexcept;
 // relative one, stays as it is.
 std::wstring ExtendedLengthPath(std::wstring_view path);
 
+// The form of an extended-length path that the shell can parse: C:\... for
+// \\?\C:\..., \\server\share\... for \\?\UNC\server\share\.... Any other path,
+// \\?\Volume{...} and \\.\ paths included, stays as it is.
+std::wstring PlainPath(std::wstring_view path);
+
 // Joins one relative name onto a path: exactly one backslash between the two,
 // none added when the left part is empty, ends in a separator or is a bare
 // drive designator.
@@ -45,15 +50,18 @@ std::wstring LexicallyNormal(std::wstring_view path);
 // \\?\C:\ names the same root as C:\, and so does \\?\Volume{...}\.
 bool IsRootOnly(std::wstring_view path) noexcept;
 
-// Whether the absolute form of a path holds a name that only the extended
-// form creates, and that Explorer then can neither rename nor delete: an
-// element below the volume root that ends in a blank or a dot, or that is a
-// reserved device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, COM
-// and LPT with a superscript 1, 2 or 3, CONIN$, CONOUT$) in any letter case,
-// with or without an extension. "." and ".." are not names. `given` is the
-// path before it was made absolute: an absolute form \\.\ that it did not
-// have is the system's answer for a device name (C:\Apps\NUL gives \\.\NUL).
-bool HasUnusableName(std::wstring_view given, std::wstring_view absolute);
+// Whether the absolute form of a path would make a name that only the
+// extended form creates, and that Explorer then can neither rename nor
+// delete: an element that ends in a blank or a dot, or that is a reserved
+// device name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, COM and LPT
+// with a superscript 1, 2 or 3, CONIN$, CONOUT$) in any letter case, with or
+// without an extension. Only elements that begin at or after `existing`, the
+// length of the leading part that already exists, and below the volume root
+// count: a folder that exists has proved usable, and Windows 11 lets a user
+// own one named AUX or con.d. "." and ".." are not names. `given` is the path
+// before it was made absolute: an absolute form \\.\ that it did not have
+// is the system's answer for a device name (C:\Apps\NUL gives \\.\NUL).
+bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing);
 
 // The path without its last element and without the separators that then
 // trail it, never cutting into the root: D:\Apps\Orvanta.exe gives D:\Apps,

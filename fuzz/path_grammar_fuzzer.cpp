@@ -107,18 +107,21 @@ bool ReferenceUnusableElement(const std::wstring& name) {
 
 bool ReferenceLocalDevice(std::wstring_view p) { return ReferenceDevicePrefix(p) && p[2] == L'.'; }
 
-bool ReferenceUnusable(std::wstring_view given, std::wstring_view absolute) {
+// Only names that begin at or after `existing` count: the folders before it exist.
+bool ReferenceUnusable(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (ReferenceLocalDevice(absolute) && !ReferenceLocalDevice(given)) return true;
   std::wstring name;
-  for (const wchar_t c : absolute.substr(ReferenceVolumeEnd(absolute))) {
-    if (!IsSlash(c)) {
-      name += c;
+  std::size_t start = 0;
+  for (std::size_t i = ReferenceVolumeEnd(absolute); i <= absolute.size(); ++i) {
+    if (i < absolute.size() && !IsSlash(absolute[i])) {
+      if (name.empty()) start = i;
+      name += absolute[i];
       continue;
     }
-    if (!name.empty() && ReferenceUnusableElement(name)) return true;
+    if (!name.empty() && start >= existing && ReferenceUnusableElement(name)) return true;
     name.clear();
   }
-  return !name.empty() && ReferenceUnusableElement(name);
+  return false;
 }
 
 std::wstring RootNameOf(std::wstring_view path) {
@@ -167,9 +170,10 @@ void CheckVolume(const std::wstring& x) {
   Require(ExtendedLengthPath(extended) == extended, "the extended form is a fixed point", x);
 }
 
-void CheckUnusable(const std::wstring& given, const std::wstring& absolute) {
-  Require(HasUnusableName(given, absolute) == ReferenceUnusable(given, absolute),
-          "unusable names follow the rule", given + L'\0' + absolute);
+void CheckUnusable(const std::wstring& given, const std::wstring& absolute, std::size_t existing) {
+  Require(
+      HasUnusableName(given, absolute, existing) == ReferenceUnusable(given, absolute, existing),
+      "unusable names follow the rule", given + L'\0' + absolute);
 }
 
 void CheckParent(const std::wstring& x) {
@@ -218,11 +222,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CheckNormal(part);
     CheckParent(part);
     CheckVolume(part);
-    CheckUnusable(part, part);
+    CheckUnusable(part, part, 0);
+    CheckUnusable(part, part, orvanta::ParentPath(part).size());
   }
   const std::wstring& second = parts.size() > 1 ? parts[1] : parts[0];
   CheckAppend(parts[0], second);
-  CheckUnusable(parts[0], second);
+  // The third part's length stands for any length of an existing leading part.
+  CheckUnusable(parts[0], second, parts.size() > 2 ? parts[2].size() : 0);
   CheckSameText(parts[0], second);
   return 0;
 }

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
+#include "base/durable_file.h"
 #include "base/errors.h"
-#include "install/replace_file.h"
 
 namespace orvanta {
 

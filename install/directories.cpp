@@ -5,28 +5,19 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/exists.h"
 #include "base/path.h"
 
 namespace orvanta {
 namespace {
 
-bool IsDirectory(const std::wstring& path) {
-  const DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-// The directory and its ancestors that are not directories yet, deepest
-// first. The walk stops at the volume root: a volume name such as \\?\C: can
-// be neither queried nor created.
+// The directory and its ancestors that are not directories yet, deepest first.
 std::vector<std::wstring> MissingChain(const std::wstring& directory) {
-  const std::size_t volumeRoot = VolumeRootLength(directory);
+  const std::size_t existing = DeepestExistingDirectory(directory).size();
   std::vector<std::wstring> missing;
   std::wstring step = directory;
-  while (step.size() > volumeRoot && IsSeparator(step.back())) step.pop_back();
-  while (step.size() > volumeRoot && !IsDirectory(step)) {
-    missing.push_back(step);
-    step = ParentPath(step);
-  }
+  while (step.size() > existing && IsSeparator(step.back())) step.pop_back();
+  for (; step.size() > existing; step = ParentPath(step)) missing.push_back(step);
   return missing;
 }
 

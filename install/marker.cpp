@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/path.h"
 #include "base/run_state.h"
 #include "base/win_handles.h"
 #include "install/marker_line.h"
-#include "install/replace_file.h"
 
 namespace orvanta {
 namespace {

@@ -2,12 +2,12 @@
 
 #include <windows.h>
 
+#include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/exists.h"
+#include "base/held_file.h"
 #include "base/link.h"
 #include "base/path.h"
-#include "install/held_file.h"
-#include "install/replace_file.h"
 #include "shell/shortcut.h"
 
 namespace orvanta {

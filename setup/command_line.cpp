@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/errors.h"
+#include "base/exists.h"
 #include "base/path.h"
 #include "base/win_handles.h"
 
@@ -53,8 +54,10 @@ std::wstring NormaliseTarget(const std::wstring& target) {
   std::wstring normal = LexicallyNormal(AbsolutePath(target));
   if (IsRootOnly(normal)) throw SetupError("A drive root cannot be used");
   // Every file call takes the extended form, which would create such a name
-  // exactly as written, out of Explorer's reach.
-  if (HasUnusableName(target, normal)) {
+  // exactly as written, out of Explorer's reach. Folders that already exist
+  // are the user's own and pass whatever their names.
+  const std::size_t existing = DeepestExistingDirectory(normal).size();
+  if (HasUnusableName(target, normal, existing)) {
     throw FilesystemError("absolute", ERROR_INVALID_NAME, target);
   }
   return normal;

@@ -8,11 +8,11 @@
 #include <cstring>
 #include <vector>
 
+#include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/exists.h"
-#include "base/path.h"
 #include "base/known_folder.h"
-#include "install/replace_file.h"
+#include "base/path.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -69,13 +69,16 @@ void SetAppUserModelId(IShellLinkW* link) {
 
 constexpr char kSaveFailure[] = "Cannot save shortcut";
 
-// A link to the executable with every field of ours set.
+// A link to the executable with every field of ours set. The shell parses no
+// \\?\ path into an item list, so each path goes in its plain form; a target
+// the link cannot take would leave a link that points nowhere.
 ComPtr<IShellLinkW> LinkTo(const std::wstring& executable) {
   const ComPtr<IShellLinkW> link = NewShellLink();
   if (!link) throw SetupError("Cannot create shortcut");
-  link->SetPath(executable.c_str());
-  link->SetWorkingDirectory(ParentPath(executable).c_str());
-  link->SetIconLocation(executable.c_str(), 0);
+  const std::wstring plain = PlainPath(executable);
+  if (FAILED(link->SetPath(plain.c_str()))) throw SetupError(kSaveFailure);
+  link->SetWorkingDirectory(ParentPath(plain).c_str());
+  link->SetIconLocation(plain.c_str(), 0);
   link->SetDescription(kShortcutDescription);
   SetAppUserModelId(link.Get());
   return link;
@@ -118,14 +121,15 @@ bool LoadsBack(const std::vector<char>& bytes, const std::wstring& workingDirect
 }
 
 // A file save records the target relative to the link's own place, which a
-// stream cannot know, so the place is given first. Some shells then write the
-// relative path without marking it in the header, which shifts every later
-// field; such bytes are made again without it.
+// stream cannot know, so the place is given first. The relative path is
+// optional: when the shell refuses it, or writes it without marking it in the
+// header (which shifts every later field), the bytes are made without it.
 std::vector<char> LinkBytes(const std::wstring& executable, const std::wstring& shortcut) {
   const ComPtr<IShellLinkW> link = LinkTo(executable);
-  if (FAILED(link->SetRelativePath(shortcut.c_str(), 0))) throw SetupError(kSaveFailure);
-  std::vector<char> bytes = SerializedLink(link.Get());
-  if (LoadsBack(bytes, ParentPath(executable))) return bytes;
+  if (SUCCEEDED(link->SetRelativePath(PlainPath(shortcut).c_str(), 0))) {
+    std::vector<char> bytes = SerializedLink(link.Get());
+    if (LoadsBack(bytes, ParentPath(PlainPath(executable)))) return bytes;
+  }
   return SerializedLink(LinkTo(executable).Get());
 }
 
@@ -141,7 +145,9 @@ ShortcutPaths StartMenuShortcutPaths() { return ShortcutPathsIn(KnownFolderPath(
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
   if (!Exists(shortcut)) return false;
   const std::wstring stored = StoredTargetPath(shortcut);
-  return !stored.empty() && SamePathText(stored, executable);
+  // Compared in the form the link is given; an earlier version stored the
+  // \\?\ form as it came.
+  return !stored.empty() && SamePathText(PlainPath(stored), PlainPath(executable));
 }
 
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut) {

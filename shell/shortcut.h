@@ -28,12 +28,14 @@ ShortcutPaths StartMenuShortcutPaths();
 
 // Whether something exists at the shortcut path, loads as a shell link and
 // stores a target path that names the executable (compared as normalised
-// text, A to Z folded). Needs neither the target nor the executable to exist.
-// Raises only the filesystem error "exists".
+// text in the plain form, A to Z folded, so a \\?\C:\ form stored by an
+// earlier version still matches). Needs neither the target nor the executable
+// to exist. Raises only the filesystem error "exists".
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable);
 
 // Saves a shell link to the executable at the shortcut path, with working
-// directory, icon, description and AppUserModelID. The link is written to the
+// directory, icon, description and AppUserModelID, every path in its plain
+// form (C:\... for \\?\C:\...), which the shell can parse. The link is written to the
 // staged name (the path with ".new" appended), flushed and renamed over what
 // is there, so the path holds the old link or the whole new one, never a part.
 // Raises "Cannot create shortcut" or "Cannot save shortcut".

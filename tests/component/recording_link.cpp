@@ -147,6 +147,7 @@ class RecordingLink final : public IShellLinkW,
   }
   STDMETHODIMP SetRelativePath(LPCWSTR path, DWORD reserved) override {
     Log("SetRelativePath", path);
+    if (record_->refused == "SetRelativePath") return E_FAIL;
     return link_->SetRelativePath(path, reserved);
   }
   STDMETHODIMP Resolve(HWND window, DWORD flags) override {
@@ -155,6 +156,7 @@ class RecordingLink final : public IShellLinkW,
   }
   STDMETHODIMP SetPath(LPCWSTR file) override {
     Log("SetPath", file);
+    if (record_->refused == "SetPath") return E_FAIL;
     return link_->SetPath(file);
   }
 

@@ -28,6 +28,9 @@ struct LinkRecord {
   std::vector<LinkCall> calls;
   // Called when the code under test asks a link for its property store.
   std::function<void()> onPropertyStore;
+  // A setter ("SetPath", "SetRelativePath") that answers E_FAIL, as a shell
+  // that cannot take its argument does, without passing the call on.
+  std::string refused;
 
   // Position of the first call of the method, -1 when there was none.
   int IndexOf(const std::string& method) const;

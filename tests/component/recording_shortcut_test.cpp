@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "component/fixture.h"
@@ -90,6 +91,24 @@ TEST_F(RecordedShortcutTest, FailedIdentifierAllocationStillSavesTheLink) {
   EXPECT_EQ(record().IndexOf("SetValue"), -1);
   ASSERT_NE(record().Find("Save"), nullptr);
   EXPECT_TRUE(ShortcutPointsAt(lnk, exe));
+}
+
+// No shell under Wine refuses these; the recording link stands in for one.
+// The relative path is optional, the target is not.
+TEST_F(RecordedShortcutTest, RefusedSetterFailsTheLinkOnlyForTheTarget) {
+  const std::wstring exe = Path(L"App\\Orvanta.exe");
+  const std::pair<const char*, const char*> cases[] = {
+      {"SetRelativePath", "<no error>"},
+      {"SetPath", "Cannot save shortcut"},
+  };
+  for (const auto& [setter, error] : cases) {
+    SCOPED_TRACE(setter);
+    record().refused = setter;
+    const std::wstring lnk = Path(std::wstring(setter, setter + std::strlen(setter)) + L".lnk");
+    EXPECT_EQ(SetupErrorText([&] { CreateShortcut(exe, lnk); }), error);
+    record().refused.clear();
+    EXPECT_EQ(ShortcutPointsAt(lnk, exe), std::string(error) == "<no error>");
+  }
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 #include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
-#include "install/held_file.h"
+#include "base/held_file.h"
 #include "install/marker.h"
 #include "shell/shortcut.h"
 

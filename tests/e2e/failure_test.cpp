@@ -50,18 +50,20 @@ TEST(FailureTextTest, FilesystemErrorNamesOperationSystemMessageAndPath) {
   EXPECT_EQ(ReadBytes(file), "not a directory");
 }
 
-// A trailing blank and a device name: the first only the extended form keeps,
-// the second the system turns into \\.\NUL.
+// A trailing blank and device names in folders the run would make: the first
+// only the extended form keeps, the system turns the second into \\.\NUL, and
+// Windows 10 takes the third for the console.
 TEST(FailureTextTest, NamesExplorerCannotHandleAreRefusedBeforeTheConfirmation) {
   const Profile profile;
   const std::wstring message = UsEnglishSystemMessage(ERROR_INVALID_NAME);
-  for (const std::wstring name : {L"My Apps \\Orvanta", L"NUL"}) {
+  for (const std::wstring name : {L"My Apps \\Orvanta", L"NUL", L"con.txt\\Orv"}) {
     const std::wstring target = profile.root() + L"\\" + name;
     SCOPED_TRACE(testing::PrintToString(target));
     EXPECT_EQ(FailureDialogText({L"--target=" + target}),
               L"absolute: " + message + L": \"" + target + L"\"");
   }
   EXPECT_FALSE(PathExists(profile.root() + L"\\My Apps "));
+  EXPECT_FALSE(PathExists(L"\\\\?\\" + profile.root() + L"\\con.txt"));
 }
 
 // Under Wine the entry gives the process a Chinese locale; on Windows only a

@@ -105,6 +105,7 @@ TEST_F(ShortcutTest, OwnShortcutStoredInAnotherSpellingIsReplacedWithTheExactPat
       {"forward slashes", Replaced(exact, L'\\', L"/")},
       {"doubled separators", Replaced(exact, L'\\', L"\\\\")},
       {"dot elements", Join(target_, L"sub\\..\\.\\Orvanta.exe")},
+      {"extended-length prefix of an earlier version", L"\\\\?\\" + exact},
   };
   for (const auto& [name, stored] : spellings) {
     SCOPED_TRACE(name);

@@ -86,6 +86,20 @@ TEST(PathTest, ExtendedLengthFormKeepsDevicePathsAndRelativeOnes) {
   for (const auto& c : cases) EXPECT_EQ(ExtendedLengthPath(c.input), c.expected) << c.input;
 }
 
+// Wine's shell link takes a \\?\ path as it is; the shell on Windows parses
+// none into an item list, which only the link's stored text can show here.
+TEST(PathTest, PlainFormDropsTheExtendedPrefix) {
+  const Case cases[] = {
+      {L"\\\\?\\C:\\Apps\\Orvanta.exe", L"C:\\Apps\\Orvanta.exe"},
+      {L"\\\\?\\unc\\server\\share\\x.exe", L"\\\\server\\share\\x.exe"},
+      {L"C:\\Apps\\Orvanta.exe", L"C:\\Apps\\Orvanta.exe"},
+      {L"\\\\?\\Volume{1b3b}\\x.exe", L"\\\\?\\Volume{1b3b}\\x.exe"},
+      {L"\\\\.\\C:\\x.exe", L"\\\\.\\C:\\x.exe"},
+      {L"\\\\?\\UNCx\\y", L"\\\\?\\UNCx\\y"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(PlainPath(c.input), c.expected) << c.input;
+}
+
 TEST(PathTest, NormalisationFollowsGenericRules) {
   const Case cases[] = {
       {L"", L""},
@@ -153,7 +167,7 @@ TEST(PathTest, NamesExplorerCannotHandleAreUnusable) {
       L"C:\\Apps\\.\\x\\..\\Orvanta",
       L"C:\\Apps\\CONSOLE\\COM10\\NULL.txt\\.config\\Com\u00B4",
   };
-  for (const auto* path : usable) EXPECT_FALSE(HasUnusableName(path, path)) << path;
+  for (const auto* path : usable) EXPECT_FALSE(HasUnusableName(path, path, 0)) << path;
   const wchar_t* unusable[] = {
       L"C:\\My Apps \\Orvanta",
       L"C:\\Apps\\Orvanta \\",
@@ -170,10 +184,15 @@ TEST(PathTest, NamesExplorerCannotHandleAreUnusable) {
       L"C:\\Apps\\CONOUT$",
       L"C:\\Apps\\conin$.txt",
   };
-  for (const auto* path : unusable) EXPECT_TRUE(HasUnusableName(path, path)) << path;
+  for (const auto* path : unusable) EXPECT_TRUE(HasUnusableName(path, path, 0)) << path;
+  // Folders that exist (up to `existing`) have proved usable; below them
+  // every name still counts.
+  const std::wstring_view owned = L"C:\\Users\\Con\\aux \\con.d\\Orvanta";
+  EXPECT_FALSE(HasUnusableName(owned, owned, owned.rfind(L'\\')));
+  EXPECT_TRUE(HasUnusableName(owned, owned, owned.find(L"\\con.d")));
   // The system's full-path rule turns a device name into its \\.\ form.
-  EXPECT_TRUE(HasUnusableName(L"C:\\Apps\\NUL", L"\\\\.\\NUL"));
-  EXPECT_TRUE(HasUnusableName(L"nul.txt", L"\\\\.\\nul"));
+  EXPECT_TRUE(HasUnusableName(L"C:\\Apps\\NUL", L"\\\\.\\NUL", 7));
+  EXPECT_TRUE(HasUnusableName(L"nul.txt", L"\\\\.\\nul", 0));
 }
 
 TEST(PathTest, ParentNeverCutsIntoTheRoot) {

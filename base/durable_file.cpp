@@ -1,11 +1,11 @@
-#include "install/replace_file.h"
+#include "base/durable_file.h"
 
 #include <windows.h>
 
 #include "base/errors.h"
+#include "base/held_file.h"
 #include "base/path.h"
 #include "base/win_handles.h"
-#include "install/held_file.h"
 
 namespace orvanta {
 namespace {

@@ -1,4 +1,4 @@
-#include "install/held_file.h"
+#include "base/held_file.h"
 
 #include <windows.h>
 
