@@ -17,7 +17,11 @@ if [ "$shared" = 1 ]; then
 else
   export WINEPREFIX="$build/dialogs-prefix"
 fi
-setup="$build/Orvanta-Setup.exe"
+# The built program is run as a copy under a name of its own, whose windows
+# Wine leaves to a window manager whatever the prefix says (the tests' prefix
+# says otherwise): so they are drawn as the pictures show them.
+pictures_exe=Orvanta-Setup-pictures.exe
+setup=${ORVANTA_PICTURES_SETUP:-}
 export ORVANTA_DIALOGS_OUT=${ORVANTA_DIALOGS_OUT:-$root/docs/dialogs}
 out=$ORVANTA_DIALOGS_OUT
 
@@ -78,20 +82,26 @@ if [ ${#need[@]} -gt 0 ] && $check; then
 elif [ ${#need[@]} -gt 0 ]; then
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
+copy=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-pictures.XXXXXX")
 # The caller's prefix is the caller's to stop.
 stop=scripts/wine-prefix-stop
 [ "$shared" = 1 ] && stop=true
 if $check; then
   out=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-dialogs.XXXXXX")
   export ORVANTA_DIALOGS_OUT=$out
-  trap '$stop; rm -rf "$out"' EXIT
+  trap '$stop; rm -rf "$out" "$copy"' EXIT
 else
   cmake --preset windows-cross >/dev/null
   cmake --build --preset windows-cross -j "$(nproc)" --target Orvanta-Setup >/dev/null
   mkdir -p "$out"
-  trap '$stop' EXIT
+  trap '$stop; rm -rf "$copy"' EXIT
 fi
 [ "$shared" = 1 ] || scripts/wine-prefix-init
+export ORVANTA_PICTURES_SETUP="$copy/$pictures_exe"
+setup=$ORVANTA_PICTURES_SETUP
+cp "$build/Orvanta-Setup.exe" "$setup"
+scripts/wine-run reg add "HKCU\\Software\\Wine\\AppDefaults\\$pictures_exe\\X11 Driver" /v Managed \
+  /t REG_SZ /d Y /f >/dev/null 2>&1
 # Link the dialog fonts to a CJK font, as a Chinese Windows does, so that the
 # Chinese texts are drawn with real glyphs.
 link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
