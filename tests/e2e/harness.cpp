@@ -173,21 +173,50 @@ std::wstring QuoteArgument(const std::wstring& argument) {
   return quoted + L"\"";
 }
 
-PROCESS_INFORMATION StartProgram(const std::wstring& program, std::wstring commandLine,
-                                 const std::wstring& directory) {
-  const std::wstring shown = commandLine;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), commandLine.data(), nullptr,
-                      nullptr, FALSE, 0, nullptr, directory.empty() ? nullptr : directory.c_str(),
-                      &startup, &process)) {
-    const DWORD error = GetLastError();
-    ADD_FAILURE() << "cannot start " << testing::PrintToString(shown) << ": error " << error;
-    return {};
-  }
-  return process;
+namespace {
+
+unsigned startRetries = 0;
+
+// Errors that say the same on every try: a missing or unfit program, no right
+// to run it, a bad argument.
+bool Lasting(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_ACCESS_DENIED || error == ERROR_BAD_EXE_FORMAT ||
+         error == ERROR_INVALID_PARAMETER || error == ERROR_DIRECTORY;
 }
+
+}  // namespace
+
+PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
+                                 const std::wstring& directory) {
+  // Wine now and then fails a start that the next try makes: a start that
+  // failed otherwise than lastingly is tried again, at most twice, under Wine
+  // only, and each retry is printed with its error and counted.
+  constexpr unsigned kRetries = 2;
+  for (unsigned attempt = 0;; ++attempt) {
+    std::wstring writable = commandLine;  // CreateProcessW may write to it
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(program.empty() ? nullptr : program.c_str(), writable.data(), nullptr,
+                       nullptr, FALSE, 0, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                       &startup, &process)) {
+      return process;
+    }
+    const DWORD error = GetLastError();
+    if (attempt == kRetries || Lasting(error) || !UnderWine()) {
+      ADD_FAILURE() << "cannot start " << testing::PrintToString(commandLine) << ": error " << error
+                    << " (after " << attempt << " retries)";
+      return {};
+    }
+    ++startRetries;
+    std::printf("start of %s failed with error %lu; retry %u of %u\n",
+                testing::PrintToString(commandLine).c_str(), error, attempt + 1, kRetries);
+    Sleep(100);
+  }
+}
+
+unsigned StartRetries() { return startRetries; }
 
 std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
                                DWORD timeoutMs) {

@@ -29,8 +29,11 @@ bool UnderWine();
 // Starts a program as CreateProcessW does, from `directory` when one is
 // given. When Windows refuses, fails the test with the command line and the
 // error code and returns empty handles.
-PROCESS_INFORMATION StartProgram(const std::wstring& program, std::wstring commandLine,
+PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory = L"");
+// How many starts were tried again after Wine failed them; each test program
+// prints it at its end.
+unsigned StartRetries();
 // Waits up to `timeoutMs` for a started program to end and returns its exit
 // code; fails the test with the command line and the reason when it does not.
 std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,

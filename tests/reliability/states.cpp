@@ -163,7 +163,8 @@ void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,
               const Snapshot& before, const Snapshot& interrupted) {
   Process rerun(scenario.program, scenario.arguments);
   const auto exitCode = rerun.Wait();
-  checks.Expect(exitCode.has_value(), "the repeated command did not end");
+  checks.Expect(exitCode.has_value(),
+                "the repeated command did not start or did not end (why is above)");
   const Snapshot after = Take(profile);
   CheckInvariants(checks, scenario, before, after);
   CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
