@@ -550,16 +550,19 @@ void WriteLink(const std::wstring& path, const std::wstring& target) {
 }
 
 std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
+  // The window is there before its label: waits, on its own clock, for both.
+  constexpr int kDirectoryLabelId = 100;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   HWND window = nullptr;
-  while (window == nullptr && GetTickCount64() < deadline) {
+  std::wstring directory;
+  while (directory.empty() && GetTickCount64() < deadline) {
     window = FindWindowW(L"OrvantaStandInWindow", nullptr);
-    if (window == nullptr) Sleep(100);
+    if (window != nullptr) directory = WindowText(GetDlgItem(window, kDirectoryLabelId));
+    if (directory.empty()) Sleep(100);
   }
   if (window == nullptr) return std::nullopt;
   StartedApplication started;
-  constexpr int kDirectoryLabelId = 100;
-  started.workingDirectory = WindowText(GetDlgItem(window, kDirectoryLabelId));
+  started.workingDirectory = directory;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
