@@ -22,8 +22,6 @@ refused=0
 # payload files, so that none inherits the last one's from the cache.
 expect_refusal() {
   local name=$1 message=$2 application=$3 readme=$4
-  # Staged by an earlier refusal's build, the payload would not be checked again.
-  rm -rf "$work/refusals/payload-staging"
   # The payload is checked before anything is compiled from it.
   if build_target=orvanta_payload build_setup "$source_dir" "$work/refusals" \
     -DORVANTA_APPLICATION_EXE="$application" -DORVANTA_README="$readme"; then
