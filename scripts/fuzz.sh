@@ -49,8 +49,23 @@ install_missing
 CXX=clang++ cmake -S fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 
+# Each target is one process on one core: as many run at a time as there are
+# cores, each for its full time; their lines are printed in the targets' order.
 failed=0
-for t in $targets; do
-  run_target "$t" || failed=1
+jobs=$(nproc)
+mkdir -p "$build/logs"
+set -- $targets
+while [ $# -gt 0 ]; do
+  batch=("${@:1:jobs}")
+  shift $((${#batch[@]}))
+  for t in "${batch[@]}"; do
+    run_target "$t" >"$build/logs/$t.summary" 2>&1 &
+  done
+  for t in "${batch[@]}"; do
+    wait -n || failed=1
+  done
+  for t in "${batch[@]}"; do
+    cat "$build/logs/$t.summary"
+  done
 done
 exit "$failed"

@@ -4,29 +4,50 @@
 # dialog changes. With --check it renders the built program's dialogs into a
 # temporary folder and fails unless their pixels are those of docs/dialogs
 # (the test release_dialog_pictures_current; the rendering is deterministic).
+# With ORVANTA_SHARED_PREFIX=1 it renders in the caller's running $WINEPREFIX
+# and on the caller's display, as the test does in the tests' own prefix:
+# making a second prefix costs more than all the rendering.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 build=${ORVANTA_MAIN_BUILD:-$root/build/windows-cross}
-export WINEPREFIX="$build/dialogs-prefix"
-setup="$build/Orvanta-Setup.exe"
+shared=${ORVANTA_SHARED_PREFIX:-0}
+if [ "$shared" = 1 ]; then
+  : "${WINEPREFIX:?WINEPREFIX must name the running prefix}" "${DISPLAY:?DISPLAY must name a display}"
+else
+  export WINEPREFIX="$build/dialogs-prefix"
+fi
+# The built program is run as a copy under a name of its own, whose windows
+# Wine leaves to a window manager whatever the prefix says (the tests' prefix
+# says otherwise): so they are drawn as the pictures show them.
+pictures_exe=Orvanta-Setup-pictures.exe
+setup=${ORVANTA_PICTURES_SETUP:-}
 export ORVANTA_DIALOGS_OUT=${ORVANTA_DIALOGS_OUT:-$root/docs/dialogs}
 out=$ORVANTA_DIALOGS_OUT
 
-# capture TITLE FILE: waits for the window, saves it as PNG, prints its id.
+# capture TITLE FILE: waits for the window, saves it as PNG once two captures
+# in a row have the same pixels (a loaded machine paints late), prints its id.
 capture() {
-  local id=""
-  for _ in $(seq 300); do
+  local id="" previous="" now=""
+  for _ in $(seq 600); do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.2
   done
-  [ -n "$id" ] || { echo "no window titled $1" >&2; return 1; }
-  sleep 0.5
-  import -window "$id" "$2"
-  echo "$id"
+  [ -n "$id" ] || { echo "no window titled $1 after 600 looks" >&2; return 1; }
+  for _ in $(seq 100); do
+    import -window "$id" "$2"
+    now=$(identify -format '%#' "$2")
+    [ "$now" = "$previous" ] && { echo "$id"; return 0; }
+    previous=$now
+    sleep 0.2
+  done
+  echo "the window titled $1 did not keep the same pixels in 100 captures" >&2
+  return 1
 }
 
 render() {
+  # The same install every time: into a folder that is not there yet.
+  rm -rf "$WINEPREFIX/drive_c/users/Public/Orvanta"
   # The confirmation, then OK, then the completion dialog, then No.
   scripts/wine-run "$setup" --target='C:\Users\Public\Orvanta' --no-shortcut &
   local run=$! id
@@ -61,17 +82,26 @@ if [ ${#need[@]} -gt 0 ] && $check; then
 elif [ ${#need[@]} -gt 0 ]; then
   apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
+copy=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-pictures.XXXXXX")
+# The caller's prefix is the caller's to stop.
+stop=scripts/wine-prefix-stop
+[ "$shared" = 1 ] && stop=true
 if $check; then
   out=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-dialogs.XXXXXX")
   export ORVANTA_DIALOGS_OUT=$out
-  trap 'scripts/wine-prefix-stop; rm -rf "$out"' EXIT
+  trap '$stop; rm -rf "$out" "$copy"' EXIT
 else
   cmake --preset windows-cross >/dev/null
   cmake --build --preset windows-cross -j "$(nproc)" --target Orvanta-Setup >/dev/null
   mkdir -p "$out"
-  trap 'scripts/wine-prefix-stop' EXIT
+  trap '$stop; rm -rf "$copy"' EXIT
 fi
-scripts/wine-prefix-init
+[ "$shared" = 1 ] || scripts/wine-prefix-init
+export ORVANTA_PICTURES_SETUP="$copy/$pictures_exe"
+setup=$ORVANTA_PICTURES_SETUP
+cp "$build/Orvanta-Setup.exe" "$setup"
+scripts/wine-run reg add "HKCU\\Software\\Wine\\AppDefaults\\$pictures_exe\\X11 Driver" /v Managed \
+  /t REG_SZ /d Y /f >/dev/null 2>&1
 # Link the dialog fonts to a CJK font, as a Chinese Windows does, so that the
 # Chinese texts are drawn with real glyphs.
 link='HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink'
@@ -79,7 +109,11 @@ for font in "Tahoma" "MS Shell Dlg" "MS Shell Dlg 2"; do
   scripts/wine-run reg add "$link" /v "$font" /t REG_MULTI_SZ \
     /d 'NotoSansCJK-Regular.ttc,Noto Sans CJK SC' /f >/dev/null 2>&1
 done
-xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display
+if [ "$shared" = 1 ]; then
+  "$0" --on-display
+else
+  xvfb-run -a -s "-screen 0 1024x768x24" "$0" --on-display
+fi
 $check || { echo "Rendered into $out"; exit 0; }
 differ=0
 for picture in confirmation completion failure; do

@@ -42,23 +42,23 @@ export WINEPREFIX="$root/build/windows-cross/wineprefix"
 # Message boxes need a display; tests find and answer them on this one.
 run_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-cross "$@"; }
 
-# The reliability checks first and verbosely, to show the figures they print.
-reliability() {
-  local log=build/reliability.log
-  run_ctest -R '^reliability_' --verbose "$@" >"$log" 2>&1 || { tail -n 100 "$log"; return 1; }
-  echo "reliability figures (full output: $log):"
-  grep -a -E '^[0-9]+: .*(seed:|interruptions|states built|operations recorded|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)' "$log" |
-    sed -E 's/^[0-9]+: /  /; s/([0-9]+) passed, ([0-9]+) failed/invariant checks: \1 passed, \2 failed/' || true
-}
-
-# Everything else, verbosely into a log: the entries' results and times go to
-# the terminal, the whole output stays in the log.
-others() {
+# Every entry in one run, two at a time, verbosely into a log: the entries
+# that use Wine's profile (the reliability checks and the end-to-end tests)
+# take turns through their resource lock, while the builds and checks that
+# need none run beside them. The entries' results and times and the figures
+# of the reliability checks go to the terminal; the whole output stays in the log.
+tests() {
   local log=build/tests.log status=0
-  # Two at a time: the builds and checks that need no Wine profile run beside
-  # the end-to-end entries, which take turns through their resource lock.
-  run_ctest -E '^reliability_' --parallel 2 --verbose "$@" >"$log" 2>&1 || status=$?
+  run_ctest --parallel 2 --verbose "$@" >"$log" 2>&1 || status=$?
   grep -a -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|Total Test time' "$log" || true
+  # The reliability entries' output lines, by their CTest numbers.
+  local numbers
+  numbers=$(ctest --preset windows-cross -N -R '^reliability_' | sed -n -E 's/^ *Test +#([0-9]+): .*/\1/p' | paste -sd '|')
+  echo "reliability figures (full output: $log):"
+  grep -a -E "^($numbers): .*(seed:|interruptions|states built|operations recorded|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)" "$log" |
+    sed -E 's/^[0-9]+: /  /; s/([0-9]+) passed, ([0-9]+) failed/invariant checks: \1 passed, \2 failed/' || true
+  # Starts that Wine failed and a test tried again (tests/e2e/harness.cpp).
+  grep -a -E '^[0-9]+: program starts retried: ' "$log" | awk '{ n += $NF } END { printf "program starts retried: %d\n", n }'
   if [ "$status" -ne 0 ]; then
     grep -a -E -A 40 '\*\*\*(Failed|Timeout)|^[0-9]+: \[  FAILED  \]' "$log" | tail -n 150
     echo "full output: $log"
@@ -72,15 +72,13 @@ skips() {
        /: Skipped$/ { getline reason; sub(/^[0-9]+: /, "", reason); next }
        /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ {
          name = $4; count++; lines = lines sprintf("  %s: %s\n", name, reason); reason = "" }
-       END { printf "skipped tests: %d\n%s", count, lines }' build/reliability.log build/tests.log
+       END { printf "skipped tests: %d\n%s", count, lines }' build/tests.log
 }
 
 stage "packages" scripts/deps.sh
 stage "build" build
 stage "fuzzing" fuzz
-# A failed test stage does not stop the next: the whole picture is printed.
 failed=0
-stage "reliability checks" reliability "$@" || failed=1
-stage "other tests" others "$@" || failed=1
+stage "tests" tests "$@" || failed=1
 skips
 exit "$failed"

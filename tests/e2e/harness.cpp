@@ -115,14 +115,6 @@ std::wstring UniqueTempDirectory() {
   return path;
 }
 
-std::wstring QuoteArgument(const std::wstring& argument) {
-  // Enough for the arguments the tests pass: no embedded quotes.
-  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"" + argument;
-  if (!quoted.empty() && quoted.back() == L'\\') quoted += L'\\';
-  return quoted + L"\"";
-}
-
 struct DialogSearch {
   DWORD processId;
   HWND found;
@@ -162,7 +154,7 @@ Dialog DescribeDialog(HWND window) {
 // A box can be visible before its text is set: waits, on its own clock and
 // not by a guess at the machine's speed, until the text is there.
 HWND WhenLaidOut(HWND window) {
-  const ULONGLONG deadline = GetTickCount64() + 5000;
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
   while (IsWindow(window) && GetTickCount64() < deadline) {
     HWND label = GetDlgItem(window, kMessageTextId);
     if (label != nullptr && GetWindowTextLengthW(label) > 0) break;
@@ -172,6 +164,80 @@ HWND WhenLaidOut(HWND window) {
 }
 
 }  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  // Enough for the arguments the tests pass: no embedded quotes.
+  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"" + argument;
+  if (!quoted.empty() && quoted.back() == L'\\') quoted += L'\\';
+  return quoted + L"\"";
+}
+
+namespace {
+
+unsigned startRetries = 0;
+
+// Errors that say the same on every try: a missing or unfit program, no right
+// to run it, a bad argument.
+bool Lasting(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_ACCESS_DENIED || error == ERROR_BAD_EXE_FORMAT ||
+         error == ERROR_INVALID_PARAMETER || error == ERROR_DIRECTORY;
+}
+
+}  // namespace
+
+PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
+                                 const std::wstring& directory) {
+  // Wine now and then fails a start that the next try makes: a start that
+  // failed otherwise than lastingly is tried again, at most twice, under Wine
+  // only, and each retry is printed with its error and counted.
+  constexpr unsigned kRetries = 2;
+  for (unsigned attempt = 0;; ++attempt) {
+    std::wstring writable = commandLine;  // CreateProcessW may write to it
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (CreateProcessW(program.empty() ? nullptr : program.c_str(), writable.data(), nullptr,
+                       nullptr, FALSE, 0, nullptr, directory.empty() ? nullptr : directory.c_str(),
+                       &startup, &process)) {
+      return process;
+    }
+    const DWORD error = GetLastError();
+    if (attempt == kRetries || Lasting(error) || !UnderWine()) {
+      ADD_FAILURE() << "cannot start " << testing::PrintToString(commandLine) << ": error " << error
+                    << " (after " << attempt << " retries)";
+      return {};
+    }
+    ++startRetries;
+    std::printf("start of %s failed with error %lu; retry %u of %u\n",
+                testing::PrintToString(commandLine).c_str(), error, attempt + 1, kRetries);
+    Sleep(100);
+  }
+}
+
+unsigned StartRetries() { return startRetries; }
+
+std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
+                               DWORD timeoutMs) {
+  if (process.hProcess == nullptr) return std::nullopt;  // the start has failed the test
+  const DWORD waited = WaitForSingleObject(process.hProcess, timeoutMs);
+  if (waited != WAIT_OBJECT_0) {
+    const DWORD error = GetLastError();
+    ADD_FAILURE() << testing::PrintToString(commandLine)
+                  << (waited == WAIT_TIMEOUT
+                          ? " did not end within " + std::to_string(timeoutMs) + " ms"
+                          : " could not be waited for: error " + std::to_string(error));
+    return std::nullopt;
+  }
+  DWORD code = 0;
+  if (!GetExitCodeProcess(process.hProcess, &code)) {
+    ADD_FAILURE() << "no exit code of " << testing::PrintToString(commandLine) << ": error "
+                  << GetLastError();
+    return std::nullopt;
+  }
+  return code;
+}
 
 const Inputs& TestInputs() { return MutableInputs(); }
 
@@ -227,28 +293,22 @@ void Dialog::Press(int buttonId) const {
   PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
                reinterpret_cast<LPARAM>(button));
   // The next dialog must not be mistaken for this one while it closes.
-  const ULONGLONG deadline = GetTickCount64() + 10000;
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
   while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
   EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
 }
 
 void Dialog::Close() const {
   PostMessageW(window, WM_CLOSE, 0, 0);
-  const ULONGLONG deadline = GetTickCount64() + 10000;
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
   while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
   EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
 }
 
-SetupRun::SetupRun(const std::vector<std::wstring>& arguments,
-                   const std::wstring& currentDirectory) {
-  std::wstring commandLine = QuoteArgument(TestInputs().setupProgram);
-  for (const auto& argument : arguments) commandLine += L" " + QuoteArgument(argument);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  const BOOL started = CreateProcessW(
-      TestInputs().setupProgram.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-      currentDirectory.empty() ? nullptr : currentDirectory.c_str(), &startup, &process_);
-  EXPECT_TRUE(started) << "cannot start the setup program, error " << GetLastError();
+SetupRun::SetupRun(const std::vector<std::wstring>& arguments, const std::wstring& currentDirectory)
+    : commandLine_(QuoteArgument(TestInputs().setupProgram)) {
+  for (const auto& argument : arguments) commandLine_ += L" " + QuoteArgument(argument);
+  process_ = StartProgram(TestInputs().setupProgram, commandLine_, currentDirectory);
 }
 
 SetupRun::~SetupRun() {
@@ -270,12 +330,15 @@ std::optional<Dialog> SetupRun::NextDialog(DWORD timeoutMs) {
       sawDialog_ = true;
       return DescribeDialog(WhenLaidOut(search.found));
     }
-    if (WaitForSingleObject(process_.hProcess, 50) == WAIT_OBJECT_0) return std::nullopt;
+    if (WaitForSingleObject(process_.hProcess, 50) != WAIT_TIMEOUT) return std::nullopt;
   }
+  ADD_FAILURE() << testing::PrintToString(commandLine_)
+                << " showed no dialog and did not end within " << timeoutMs << " ms";
   return std::nullopt;
 }
 
 DWORD SetupRun::ExitCode(DWORD timeoutMs) {
+  if (process_.hProcess == nullptr) return 0xDEAD;  // the start has failed the test
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT) {
     DialogSearch search{process_.dwProcessId, nullptr};
@@ -286,13 +349,12 @@ DWORD SetupRun::ExitCode(DWORD timeoutMs) {
       return 0xDEAD;
     }
     if (GetTickCount64() > deadline) {
-      ADD_FAILURE() << "the setup program did not end in time";
+      ADD_FAILURE() << testing::PrintToString(commandLine_) << " did not end within " << timeoutMs
+                    << " ms";
       return 0xDEAD;
     }
   }
-  DWORD code = 0;
-  GetExitCodeProcess(process_.hProcess, &code);
-  return code;
+  return AwaitExit(process_, commandLine_, 0).value_or(0xDEAD);
 }
 
 DWORD RunQuiet(std::vector<std::wstring> arguments) {
@@ -424,15 +486,13 @@ HeldFile::~HeldFile() {
 }
 
 RunningApplication::RunningApplication(const std::wstring& executable) {
-  std::wstring commandLine = QuoteArgument(executable);
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
   const std::wstring directory = executable.substr(0, executable.find_last_of(L'\\'));
-  EXPECT_TRUE(CreateProcessW(executable.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0,
-                             nullptr, directory.c_str(), &startup, &process_))
-      << "cannot start the application, error " << GetLastError();
+  process_ = StartProgram(executable, QuoteArgument(executable), directory);
   // Its window is up once it waits for input: the process is fully loaded.
-  if (process_.hProcess != nullptr) WaitForInputIdle(process_.hProcess, 20000);
+  // The bound is for a hang: a loaded machine can take many seconds to start it.
+  if (process_.hProcess != nullptr && WaitForInputIdle(process_.hProcess, 120000) != 0) {
+    ADD_FAILURE() << testing::PrintToString(executable) << " did not wait for input within 120 s";
+  }
 }
 
 RunningApplication::~RunningApplication() {
@@ -490,16 +550,19 @@ void WriteLink(const std::wstring& path, const std::wstring& target) {
 }
 
 std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
+  // The window is there before its label: waits, on its own clock, for both.
+  constexpr int kDirectoryLabelId = 100;
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   HWND window = nullptr;
-  while (window == nullptr && GetTickCount64() < deadline) {
+  std::wstring directory;
+  while (directory.empty() && GetTickCount64() < deadline) {
     window = FindWindowW(L"OrvantaStandInWindow", nullptr);
-    if (window == nullptr) Sleep(100);
+    if (window != nullptr) directory = WindowText(GetDlgItem(window, kDirectoryLabelId));
+    if (directory.empty()) Sleep(100);
   }
   if (window == nullptr) return std::nullopt;
   StartedApplication started;
-  constexpr int kDirectoryLabelId = 100;
-  started.workingDirectory = WindowText(GetDlgItem(window, kDirectoryLabelId));
+  started.workingDirectory = directory;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,

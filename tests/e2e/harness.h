@@ -26,6 +26,20 @@ std::wstring WindowsPath(std::wstring_view path);
 // tests look; those tests skip there and say why.
 bool UnderWine();
 
+// Starts a program as CreateProcessW does, from `directory` when one is
+// given. When Windows refuses, fails the test with the command line and the
+// error code and returns empty handles.
+PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
+                                 const std::wstring& directory = L"");
+// How many starts were tried again after Wine failed them; each test program
+// prints it at its end.
+unsigned StartRetries();
+// Waits up to `timeoutMs` for a started program to end and returns its exit
+// code; fails the test with the command line and the reason when it does not.
+std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
+                               DWORD timeoutMs);
+std::wstring QuoteArgument(const std::wstring& argument);
+
 // A fresh local application-data folder and Start-menu Programs folder for
 // one test, redirected in the registry and restored by the destructor, so
 // also after a failed assertion. On Windows these are the user's real
@@ -70,6 +84,10 @@ struct Dialog {
   void Close() const;
 };
 
+// How long a test waits for a program, a dialog or a window before it calls
+// it a hang: a loaded machine takes seconds where an idle one takes a fraction.
+inline constexpr DWORD kHangMs = 120000;
+
 // One run of the setup program.
 class SetupRun {
  public:
@@ -79,15 +97,17 @@ class SetupRun {
   SetupRun(const SetupRun&) = delete;
   SetupRun& operator=(const SetupRun&) = delete;
 
-  // The next message box of this run; nullopt when the run ends without one.
-  std::optional<Dialog> NextDialog(DWORD timeoutMs = 20000);
+  // The next message box of this run; nullopt when the run ends without one
+  // (or does not end in time, which fails the test).
+  std::optional<Dialog> NextDialog(DWORD timeoutMs = kHangMs);
   // Waits for the exit and returns the exit code; fails the test if a dialog
   // is still waiting or the run does not end in time.
-  DWORD ExitCode(DWORD timeoutMs = 30000);
+  DWORD ExitCode(DWORD timeoutMs = kHangMs);
   // Whether any message box was seen while waiting.
   bool sawDialog() const { return sawDialog_; }
 
  private:
+  std::wstring commandLine_;
   PROCESS_INFORMATION process_{};
   bool sawDialog_ = false;
 };
@@ -159,6 +179,6 @@ struct StartedApplication {
   std::wstring imagePath;
   std::wstring workingDirectory;
 };
-std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = 20000);
+std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = kHangMs);
 
 }  // namespace orvanta::e2e

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string_view>
 
 #include "e2e/harness.h"
@@ -23,5 +24,6 @@ int wmain(int argc, wchar_t** argv) {
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   const int result = RUN_ALL_TESTS();
   CoUninitialize();
+  std::printf("program starts retried: %u\n", orvanta::e2e::StartRetries());
   return result;
 }

@@ -61,7 +61,7 @@ TEST_F(RemoveTest, CompleteInstallIsRemovedWithoutFurtherDialog) {
   auto confirmation = run.NextDialog();
   ASSERT_TRUE(confirmation);
   confirmation->Press(IDOK);
-  EXPECT_FALSE(run.NextDialog(3000)) << "a removal ends without another dialog";
+  EXPECT_FALSE(run.NextDialog()) << "a removal ends without another dialog";
   EXPECT_EQ(run.ExitCode(), 0u);
   ExpectEverythingRemoved();
 }

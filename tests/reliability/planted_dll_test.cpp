@@ -113,16 +113,10 @@ class PlantedFolder {
   DWORD RunProbe(const std::vector<std::wstring>& names) const {
     std::wstring commandLine = L"\"" + directory_ + L"\\probe.exe\"";
     for (const auto& name : names) commandLine += L" \"" + name + L"\"";
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        directory_.c_str(), &startup, &process)) {
-      return 0xDEAD;
-    }
-    WaitForSingleObject(process.hProcess, 60000);
-    DWORD code = 0xDEAD;
-    GetExitCodeProcess(process.hProcess, &code);
+    const PROCESS_INFORMATION process = e2e::StartProgram(L"", commandLine, directory_);
+    if (process.hProcess == nullptr) return 0xDEAD;
+    const DWORD code = e2e::AwaitExit(process, commandLine, e2e::kHangMs).value_or(0xDEAD);
+    if (code == 0xDEAD) TerminateProcess(process.hProcess, 99);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     return code;

@@ -163,7 +163,8 @@ void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,
               const Snapshot& before, const Snapshot& interrupted) {
   Process rerun(scenario.program, scenario.arguments);
   const auto exitCode = rerun.Wait();
-  checks.Expect(exitCode.has_value(), "the repeated command did not end");
+  checks.Expect(exitCode.has_value(),
+                "the repeated command did not start or did not end (why is above)");
   const Snapshot after = Take(profile);
   CheckInvariants(checks, scenario, before, after);
   CheckRerun(checks, scenario, profile, interrupted, after, exitCode.value_or(0xDEAD));
@@ -190,15 +191,10 @@ std::string Describe(const Scenario& scenario, const Snapshot& before, const Sna
   return text;
 }
 
-Process::Process(const std::wstring& program, const std::vector<std::wstring>& arguments) {
-  std::wstring commandLine = L"\"" + program + L"\"";
-  for (const auto& argument : arguments) commandLine += L" " + argument;
-  STARTUPINFOW startup{};
-  startup.cb = sizeof(startup);
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      nullptr, &startup, &info_)) {
-    info_ = {};
-  }
+Process::Process(const std::wstring& program, const std::vector<std::wstring>& arguments)
+    : commandLine_(L"\"" + program + L"\"") {
+  for (const auto& argument : arguments) commandLine_ += L" " + argument;
+  info_ = e2e::StartProgram(program, commandLine_);
 }
 
 Process::~Process() {
@@ -209,19 +205,16 @@ Process::~Process() {
   CloseHandle(info_.hProcess);
 }
 
-bool Process::Finished() const { return WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0; }
+bool Process::Finished() const {
+  return info_.hProcess == nullptr || WaitForSingleObject(info_.hProcess, 0) == WAIT_OBJECT_0;
+}
 
 bool Process::Interrupt() {
   if (Finished() || !TerminateProcess(info_.hProcess, 99)) return false;
-  return WaitForSingleObject(info_.hProcess, kRunTimeoutMs) == WAIT_OBJECT_0;
+  return e2e::AwaitExit(info_, commandLine_, kRunTimeoutMs).has_value();
 }
 
-std::optional<DWORD> Process::Wait() {
-  if (WaitForSingleObject(info_.hProcess, kRunTimeoutMs) != WAIT_OBJECT_0) return std::nullopt;
-  DWORD code = 0;
-  GetExitCodeProcess(info_.hProcess, &code);
-  return code;
-}
+std::optional<DWORD> Process::Wait() { return e2e::AwaitExit(info_, commandLine_, kRunTimeoutMs); }
 
 void ResetProfile(const Profile& profile) {
   e2e::DeleteTree(ProgramsRoot(profile));

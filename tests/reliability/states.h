@@ -99,9 +99,12 @@ class Process {
   bool Finished() const;
   // True when the process was still running and has now been killed.
   bool Interrupt();
+  // The exit code; empty, with the test failed and the reason given, when
+  // the program could not be started or did not end in time.
   std::optional<DWORD> Wait();
 
  private:
+  std::wstring commandLine_;
   PROCESS_INFORMATION info_{};
 };
 
