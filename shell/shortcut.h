@@ -35,9 +35,10 @@ bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executab
 
 // Saves a shell link to the executable at the shortcut path, with working
 // directory, icon, description and AppUserModelID, every path in its plain
-// form (C:\... for \\?\C:\...), which the shell can parse. The link is written to the
-// staged name (the path with ".new" appended), flushed and renamed over what
-// is there, so the path holds the old link or the whole new one, never a part.
+// form (C:\... for \\?\C:\...), which the shell can parse. The link is
+// written to the staged name (the path with ".new" appended), flushed and
+// renamed over what is there, so the path holds the old link or the whole new
+// one, never a part.
 // Raises "Cannot create shortcut" or "Cannot save shortcut".
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut);
 
