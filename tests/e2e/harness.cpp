@@ -459,7 +459,19 @@ void MakeDirectories(const std::wstring& path) {
   SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
 }
 
-void DeleteTree(const std::wstring& path) {
+namespace {
+
+// The \\?\ form of an absolute path: a folder that a test made with a name
+// such as aux or con.d is reached only through it; the plain form answers
+// for the device, and such a folder would outlive the test.
+std::wstring ExtendedForm(std::wstring path) {
+  if (path.rfind(L"\\\\?\\", 0) == 0) return path;
+  std::replace(path.begin(), path.end(), L'/', L'\\');  // the build's paths come with slashes
+  if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
+}
+
+void DeleteExtendedTree(const std::wstring& path) {
   const DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return;
   SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
@@ -467,9 +479,13 @@ void DeleteTree(const std::wstring& path) {
     DeleteFileW(path.c_str());
     return;
   }
-  for (const auto& name : ListNames(path)) DeleteTree(path + L"\\" + name);
+  for (const auto& name : ListNames(path)) DeleteExtendedTree(path + L"\\" + name);
   RemoveDirectoryW(path.c_str());
 }
+
+}  // namespace
+
+void DeleteTree(const std::wstring& path) { DeleteExtendedTree(ExtendedForm(path)); }
 
 std::string PayloadBytes(const wchar_t* name) {
   return ReadBytes(TestInputs().payloadDir + L"\\" + name).value_or("<payload missing>");
