@@ -93,9 +93,12 @@ void RunInterruptions(Scenario& scenario, unsigned wanted, unsigned midway) {
   const Timing timing = MeasureRun(profile, scenario);
   std::mt19937_64 random(TestInputs().seed ^ std::hash<std::string>{}(scenario.name));
   // Every other kill is timed from the first change in the target, since
-  // process start takes most of a run.
-  std::uniform_real_distribution<double> delays(0.0, timing.span * 1.05);
-  std::uniform_real_distribution<double> workDelays(0.0, timing.work * 1.05);
+  // process start takes most of a run. A kill that comes after the run's end
+  // shows the run shorter than measured (the measurement may have met a busy
+  // moment): its delay becomes the bound, so the kills keep covering the run
+  // however the machine's speed moves.
+  double spanBound = timing.span * 1.05;
+  double workBound = timing.work * 1.05;
   std::map<std::string, unsigned> seen;
   unsigned attempts = 0;
   unsigned cut = 0;
@@ -105,7 +108,8 @@ void RunInterruptions(Scenario& scenario, unsigned wanted, unsigned midway) {
     scenario.prepare(profile);
     const Snapshot before = Take(profile);
     const bool fromChange = attempts % 2 == 0;
-    const double delay = fromChange ? workDelays(random) : delays(random);
+    double& bound = fromChange ? workBound : spanBound;
+    const double delay = std::uniform_real_distribution<double>(0.0, bound)(random);
     Checks checks(std::string(scenario.name) + " killed " +
                   std::to_string(static_cast<int>(delay * 1e6)) + " us after " +
                   (fromChange ? "its first change" : "its start"));
@@ -114,7 +118,10 @@ void RunInterruptions(Scenario& scenario, unsigned wanted, unsigned midway) {
       ASSERT_TRUE(run.started());
       if (fromChange) AwaitFirstChange(run, profile, before.targetNames);
       Delay(delay);
-      if (!run.Interrupt()) continue;
+      if (!run.Interrupt()) {
+        if (run.Finished()) bound = delay;
+        continue;
+      }
     }
     ++scenario.interruptions;
     ++RunTally().interruptions;
