@@ -133,7 +133,7 @@ build_all() {
 }
 
 wine_call() {
-  timeout --kill-after=10 "${ORVANTA_WINE_TIMEOUT:-300}" "$WINE" "$@" </dev/null
+  timeout --kill-after=10 "${ORVANTA_WINE_TIMEOUT:-300}" "${WINE_LAUNCH[@]}" "$WINE" "$@" </dev/null
 }
 
 shell_folder() {
@@ -149,7 +149,7 @@ start_prefix() {
   shell_folder "Local AppData" "$profile/local"
   shell_folder "Programs" "$profile/programs"
   # Held for the whole run, so that no sample pays for the desktop's start.
-  timeout 7200 "$WINE" "$work/bin/keepalive.exe" 7200 </dev/null >/dev/null 2>&1 &
+  timeout 7200 "${WINE_LAUNCH[@]}" "$WINE" "$work/bin/keepalive.exe" 7200 </dev/null >/dev/null 2>&1 &
   sleep 2
   repeat=0 round=0
   sample warmup noop fresh 0 "$(winpath "$work/bin/noop.exe")"

@@ -14,3 +14,16 @@ export LC_ALL="${ORVANTA_WINE_LOCALE:-C.UTF-8}"
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${ORVANTA_WINEDLLOVERRIDES:+;$ORVANTA_WINEDLLOVERRIDES}"
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
+# Debian's Wine comes without its preloader, which would keep the page at
+# 0x7ffe0000 free for the shared user data that Wine maps into every process.
+# The loader sits at 0x7d000000, and the kernel starts its heap anywhere in the
+# gigabyte after it: now and then over that page. Wine then ends the new
+# process with status 1 before it has started ("failed to map the shared user
+# data", on a debug channel that WINEDEBUG=-all mutes), and a Windows program
+# that started it gets ERROR_INTERNAL_ERROR. Without address randomization the
+# heap starts right after the loader and never reaches the page, so every Wine
+# process runs under WINE_LAUNCH. Where the kernel refuses (a container's
+# system-call filter may), the layout stays random and the tests try such a
+# start again (tests/e2e/harness.cpp).
+WINE_LAUNCH=()
+if setarch "$(uname -m)" -R true 2>/dev/null; then WINE_LAUNCH=(setarch "$(uname -m)" -R); fi
