@@ -177,21 +177,19 @@ namespace {
 
 unsigned startRetries = 0;
 
-// Errors that say the same on every try: a missing or unfit program, no right
-// to run it, a bad argument.
-bool Lasting(DWORD error) {
-  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
-         error == ERROR_ACCESS_DENIED || error == ERROR_BAD_EXE_FORMAT ||
-         error == ERROR_INVALID_PARAMETER || error == ERROR_DIRECTORY;
-}
+// A new process that ends before it has reported to Wine's server is reported
+// to its starter as ERROR_INTERNAL_ERROR; none of the program has run then. Wine
+// ends a process so when the kernel has laid the loader's heap over the page
+// that Wine must map at 0x7ffe0000 (scripts/wine-env.sh). No other error is
+// tried again: it may be ours.
+bool WineLostTheStart(DWORD error) { return error == ERROR_INTERNAL_ERROR && UnderWine(); }
 
 }  // namespace
 
 PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory) {
-  // Wine now and then fails a start that the next try makes: a start that
-  // failed otherwise than lastingly is tried again, at most twice, under Wine
-  // only, and each retry is printed with its error and counted.
+  // Tried again at most twice, and each retry is printed with its error and
+  // counted.
   constexpr unsigned kRetries = 2;
   for (unsigned attempt = 0;; ++attempt) {
     std::wstring writable = commandLine;  // CreateProcessW may write to it
@@ -204,7 +202,7 @@ PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring
       return process;
     }
     const DWORD error = GetLastError();
-    if (attempt == kRetries || Lasting(error) || !UnderWine()) {
+    if (attempt == kRetries || !WineLostTheStart(error)) {
       ADD_FAILURE() << "cannot start " << testing::PrintToString(commandLine) << ": error " << error
                     << " (after " << attempt << " retries)";
       return {};
