@@ -177,11 +177,10 @@ namespace {
 
 unsigned startRetries = 0;
 
-// A new process that ends before it has reported to Wine's server is reported
-// to its starter as ERROR_INTERNAL_ERROR; none of the program has run then. Wine
-// ends a process so when the kernel has laid the loader's heap over the page
-// that Wine must map at 0x7ffe0000 (scripts/wine-env.sh). No other error is
-// tried again: it may be ours.
+// Wine reports a new process that ended before it reported to Wine's server as
+// ERROR_INTERNAL_ERROR; none of the program has run then. That happens when the
+// kernel has laid the loader's heap over the page that Wine must map at
+// 0x7ffe0000 (scripts/wine-env.sh). No other error is tried again: it may be ours.
 bool WineLostTheStart(DWORD error) { return error == ERROR_INTERNAL_ERROR && UnderWine(); }
 
 }  // namespace
