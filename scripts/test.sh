@@ -60,7 +60,12 @@ tests() {
   # Starts that Wine failed and a test tried again (tests/e2e/harness.cpp).
   grep -a -E '^[0-9]+: program starts retried: ' "$log" | awk '{ n += $NF } END { printf "program starts retried: %d\n", n }'
   # Whether Wine ran with the kernel's address randomization off (scripts/wine-env.sh).
-  (source scripts/wine-env.sh && echo "Wine address layout: ${WINE_LAUNCH[*]:+fixed (setarch -R)}${WINE_LAUNCH[*]:-random (the kernel refused setarch -R)}")
+  (
+    source scripts/wine-env.sh
+    layout="random (the kernel refused setarch -R)"
+    [ "${#WINE_LAUNCH[@]}" -eq 0 ] || layout="fixed (setarch -R)"
+    echo "Wine address layout: $layout"
+  )
   if [ "$status" -ne 0 ]; then
     grep -a -E -A 40 '\*\*\*(Failed|Timeout)|^[0-9]+: \[  FAILED  \]' "$log" | tail -n 150
     echo "full output: $log"
