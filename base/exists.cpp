@@ -62,4 +62,19 @@ std::wstring DeepestExistingDirectory(const std::wstring& path) {
   return step;
 }
 
+std::wstring WithLongNames(const std::wstring& path) {
+  const std::wstring existing = DeepestExistingDirectory(path);
+  // Every generated 8.3 name holds a tilde; a path without one has nothing to
+  // spell out.
+  if (existing.find(L'~') == std::wstring::npos || !path.starts_with(existing)) return path;
+  constexpr DWORD kLongestPath = 32768;
+  std::wstring spelled(kLongestPath, L'\0');
+  const DWORD length = GetLongPathNameW(existing.c_str(), spelled.data(), kLongestPath);
+  if (length == 0 || length >= kLongestPath) return path;
+  spelled.resize(length);
+  // A plain path naming a folder such as con.d answers for the device.
+  if (!IsDirectory(spelled)) return path;
+  return spelled + path.substr(existing.size());
+}
+
 }  // namespace orvanta

@@ -60,7 +60,10 @@ std::wstring NormaliseTarget(const std::wstring& target) {
   if (HasUnusableName(target, normal, existing)) {
     throw FilesystemError("absolute", ERROR_INVALID_NAME, target);
   }
-  return normal;
+  // One install has one spelling: the shell hands a link's target back in long
+  // names, and an 8.3 spelling (as %TEMP% often gives) would call our own link
+  // another program's.
+  return WithLongNames(normal);
 }
 
 }  // namespace orvanta

@@ -27,7 +27,7 @@ void ParseCommandLine(SetupOptions& options);
 // empty path, raises "A drive root cannot be used". A failure to make it
 // absolute is the filesystem error "absolute" with the path as given, and so
 // is a name that Explorer could not handle (HasUnusableName), with
-// ERROR_INVALID_NAME.
+// ERROR_INVALID_NAME. The 8.3 names of the part that exists are spelled out long.
 std::wstring NormaliseTarget(const std::wstring& target);
 
 }  // namespace orvanta

@@ -136,6 +136,39 @@ TEST(UnusualTargetTest, DevicePrefixedTargetInstallsAndRemoves) {
   e2e::Profile profile;
   const std::wstring target = profile.root() + L"\\device\\Orvanta";
   InstallAndRemove("target given as \\\\?\\ path", profile, L"\\\\?\\" + target, target);
+  // The link holds the plain path, so only the plain path's length counts.
+  const std::wstring fits = PathOfLength(profile.root() + L"\\fits", 257 - 12);
+  InstallAndRemove("\\\\?\\ target, plain executable path of 257 characters", profile,
+                   L"\\\\?\\" + fits, fits);
+}
+
+// Scripts often name a folder by its 8.3 name, as %TEMP% gives it; the shell
+// gives a link's target back in long names. Either spelling names one install.
+TEST(UnusualTargetTest, ShortAndLongSpellingsNameOneInstall) {
+  e2e::Profile profile;
+  const std::wstring folder = profile.root() + L"\\Long folder name";
+  e2e::MakeDirectories(folder);
+  std::wstring spelled(MAX_PATH, L'\0');
+  spelled.resize(GetShortPathNameW(folder.c_str(), spelled.data(), MAX_PATH));
+  ASSERT_FALSE(spelled.empty()) << "no short form of " << Narrow(folder);
+  if (spelled == folder) GTEST_SKIP() << "this volume keeps no 8.3 names";
+  const std::wstring shortTarget = spelled + L"\\Orvanta";
+  const std::wstring longTarget = folder + L"\\Orvanta";
+  const auto run = [](const std::wstring& target, std::vector<std::wstring> arguments) {
+    arguments.push_back(L"--target=" + target);
+    return e2e::RunQuiet(arguments);
+  };
+  for (const std::wstring& again : {shortTarget, longTarget}) {
+    SCOPED_TRACE(Narrow(again));
+    const Outcome install =
+        RunConfirmed(e2e::TestInputs().setupProgram, {L"--target=" + shortTarget});
+    EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", longTarget));
+    ASSERT_EQ(install.exitCode, 0u) << Describe(install);
+    EXPECT_EQ(run(again, {}), 0u) << "the install again";
+    EXPECT_EQ(run(longTarget, {L"--remove"}), 0u);
+    EXPECT_FALSE(e2e::PathExists(longTarget));
+    EXPECT_FALSE(e2e::PathExists(profile.primaryShortcut()));
+  }
 }
 
 // A user can own folders named like devices: made through \\?\, or on
