@@ -261,8 +261,4 @@ bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) noexcept {
                     [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
-bool SamePathText(std::wstring_view a, std::wstring_view b) {
-  return EqualIgnoringAsciiCase(LexicallyNormal(a), LexicallyNormal(b));
-}
-
 }  // namespace orvanta

@@ -72,7 +72,4 @@ std::wstring ParentPath(std::wstring_view path);
 // as it is, so the answer never depends on the locale.
 bool EqualIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) noexcept;
 
-// Whether two path texts name the same path once both are normalised.
-bool SamePathText(std::wstring_view a, std::wstring_view b);
-
 }  // namespace orvanta

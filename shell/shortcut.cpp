@@ -6,13 +6,16 @@
 #include <wrl/client.h>
 
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/exists.h"
+#include "base/held_file.h"
 #include "base/known_folder.h"
 #include "base/path.h"
+#include "base/win_handles.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -38,16 +41,61 @@ ComPtr<IShellLinkW> NewShellLink() {
   return link;
 }
 
-// The target path stored in the link at the path, unexpanded; empty when it
-// does not load as a link or stores none.
-std::wstring StoredTargetPath(const std::wstring& shortcut) {
-  const ComPtr<IShellLinkW> link = NewShellLink();
-  if (!link) return {};
-  ComPtr<IPersistFile> file;
-  if (FAILED(link.As(&file)) || FAILED(file->Load(shortcut.c_str(), STGM_READ))) return {};
+// A link is a few kilobytes: of a file far larger, the part read is no link.
+constexpr DWORD kLargestLink = 1 << 20;
+
+// The bytes of the file at the path, a scanner's hold on it waited out as on
+// the payload; nothing when it stays unopenable or cannot be read.
+std::optional<std::vector<char>> ReadLinkFile(const std::wstring& shortcut) {
+  const std::wstring file = ExtendedLengthPath(shortcut);
+  HANDLE opened = INVALID_HANDLE_VALUE;
+  RetryWhileHeld(HoldDeadline(), file, [&] {
+    opened = CreateFileW(file.c_str(), GENERIC_READ,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return opened != INVALID_HANDLE_VALUE;
+  });
+  const FileHandle handle(opened);
+  std::vector<char> bytes(kLargestLink);
+  DWORD read = 0;
+  if (!handle.valid() || !ReadFile(handle.get(), bytes.data(), kLargestLink, &read, nullptr)) {
+    return std::nullopt;
+  }
+  bytes.erase(bytes.begin() + read, bytes.end());
+  return bytes;
+}
+
+// A shell link loaded from the bytes; null when they do not load as one.
+ComPtr<IShellLinkW> LoadedLink(const std::vector<char>& bytes) {
+  ComPtr<IShellLinkW> link = NewShellLink();
+  ComPtr<IPersistStream> persist;
+  ComPtr<IStream> stream;
+  const bool loaded =
+      link && SUCCEEDED(link.As(&persist)) &&
+      SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
+      SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) &&
+      SUCCEEDED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) &&
+      SUCCEEDED(persist->Load(stream.Get()));
+  return loaded ? link : nullptr;
+}
+
+// The target path that the link gives back, unexpanded; empty when the bytes
+// do not load as a link or it gives none. Windows rebuilds it from the link's
+// item list, in long names as they stand on disk; Wine gives the stored text.
+std::wstring LinkTargetPath(const std::vector<char>& bytes) {
+  const ComPtr<IShellLinkW> link = LoadedLink(bytes);
   std::vector<wchar_t> buffer(kStoredPathCapacity, L'\0');
-  if (FAILED(link->GetPath(buffer.data(), kStoredPathCapacity, nullptr, SLGP_RAWPATH))) return {};
+  if (!link || FAILED(link->GetPath(buffer.data(), kStoredPathCapacity, nullptr, SLGP_RAWPATH))) {
+    return {};
+  }
   return std::wstring(buffer.data());
+}
+
+// Equality as the file system sees names: ordinal, with its own case folding,
+// which depends on no locale.
+bool SameFileName(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
 }
 
 // Sets the AppUserModelID; every failure here leaves the link without it.
@@ -107,16 +155,9 @@ std::vector<char> SerializedLink(IShellLinkW* link) {
 
 // Whether the bytes load back as a link with the working directory it was given.
 bool LoadsBack(const std::vector<char>& bytes, const std::wstring& workingDirectory) {
-  const ComPtr<IShellLinkW> link = NewShellLink();
-  ComPtr<IPersistStream> persist;
-  ComPtr<IStream> stream;
+  const ComPtr<IShellLinkW> link = LoadedLink(bytes);
   std::vector<wchar_t> stored(kStoredPathCapacity, L'\0');
-  return link && SUCCEEDED(link.As(&persist)) &&
-         SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) &&
-         SUCCEEDED(stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr)) &&
-         SUCCEEDED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) &&
-         SUCCEEDED(persist->Load(stream.Get())) &&
-         SUCCEEDED(link->GetWorkingDirectory(stored.data(), kStoredPathCapacity)) &&
+  return link && SUCCEEDED(link->GetWorkingDirectory(stored.data(), kStoredPathCapacity)) &&
          workingDirectory == stored.data();
 }
 
@@ -142,19 +183,27 @@ ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder) {
 
 ShortcutPaths StartMenuShortcutPaths() { return ShortcutPathsIn(KnownFolderPath(kProgramsFolder)); }
 
-bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
-  if (!Exists(shortcut)) return false;
-  const std::wstring stored = StoredTargetPath(shortcut);
+std::optional<bool> ShortcutOwnership(const std::wstring& shortcut,
+                                      const std::wstring& executable) {
+  if (!Exists(shortcut) || IsDirectory(shortcut)) return false;
+  const std::optional<std::vector<char>> bytes = ReadLinkFile(shortcut);
+  if (!bytes) return std::nullopt;
+  const std::wstring target = LinkTargetPath(*bytes);
   // Compared in the form the link is given; an earlier version stored the
   // \\?\ form as it came.
-  return !stored.empty() && SamePathText(PlainPath(stored), PlainPath(executable));
+  return !target.empty() &&
+         SameFileName(LexicallyNormal(PlainPath(target)), LexicallyNormal(PlainPath(executable)));
+}
+
+bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {
+  return ShortcutOwnership(shortcut, executable).value_or(false);
 }
 
 void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut) {
-  // A link stores at most MAX_PATH - 1 characters of target: a longer one
+  // A link stores at most MAX_PATH - 1 characters of plain target: a longer one
   // could never be read back and recognised as ours, and would block every
   // later install as another program's shortcut.
-  if (executable.size() >= MAX_PATH) throw SetupError(kSaveFailure);
+  if (PlainPath(executable).size() >= MAX_PATH) throw SetupError(kSaveFailure);
   // A file save writes the link in place, in pieces and unflushed, so a cut
   // could leave a broken link that blocks every later install. The bytes go
   // the payload's way instead: staged, flushed, renamed over the old link.
@@ -178,7 +227,8 @@ void PlaceShortcut(const InstallPaths& paths) {
 }
 
 void NotifyShellOfUpdate(const std::wstring& path) {
-  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, path.c_str(), nullptr);
+  // The shell parses no \\?\ path.
+  SHChangeNotify(SHCNE_UPDATEITEM, SHCNF_PATHW, PlainPath(path).c_str(), nullptr);
 }
 
 }  // namespace orvanta

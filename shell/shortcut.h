@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,10 +28,15 @@ ShortcutPaths ShortcutPathsIn(std::wstring_view programsFolder);
 ShortcutPaths StartMenuShortcutPaths();
 
 // Whether something exists at the shortcut path, loads as a shell link and
-// stores a target path that names the executable (compared as normalised
-// text in the plain form, A to Z folded, so a \\?\C:\ form stored by an
-// earlier version still matches). Needs neither the target nor the executable
-// to exist. Raises only the filesystem error "exists".
+// gives back a target path that names the executable (compared as normalised
+// text in the plain form, with the file system's case folding, so the
+// \\?\C:\ form stored by an earlier version still matches). Needs neither the target
+// nor the executable to exist. Nothing when the link stays unreadable after a
+// hold on it has been waited out: whose it is cannot be known. Raises only the
+// filesystem error "exists".
+std::optional<bool> ShortcutOwnership(const std::wstring& shortcut, const std::wstring& executable);
+
+// ShortcutOwnership with an unreadable link counted as another program's.
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable);
 
 // Saves a shell link to the executable at the shortcut path, with working

@@ -100,7 +100,10 @@ class RecordingLink final : public IShellLinkW,
 
   // IShellLinkW
   STDMETHODIMP GetPath(LPWSTR file, int cch, WIN32_FIND_DATAW* data, DWORD flags) override {
-    return link_->GetPath(file, cch, data, flags);
+    const std::wstring& rebuilt = record_->rebuiltPath;
+    if (rebuilt.empty() || cch <= 0) return link_->GetPath(file, cch, data, flags);
+    file[rebuilt.copy(file, static_cast<std::size_t>(cch) - 1)] = L'\0';
+    return S_OK;
   }
   STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* list) override { return link_->GetIDList(list); }
   STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE list) override {

@@ -31,6 +31,9 @@ struct LinkRecord {
   // A setter ("SetPath", "SetRelativePath") that answers E_FAIL, as a shell
   // that cannot take its argument does, without passing the call on.
   std::string refused;
+  // When set, the path GetPath answers instead of the stored one, as Windows
+  // answers with the path it rebuilds from the link's item list.
+  std::wstring rebuiltPath;
 
   // Position of the first call of the method, -1 when there was none.
   int IndexOf(const std::string& method) const;

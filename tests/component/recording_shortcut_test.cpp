@@ -111,5 +111,17 @@ TEST_F(RecordedShortcutTest, RefusedSetterFailsTheLinkOnlyForTheTarget) {
   }
 }
 
+// Windows gives a link's target back as it finds it on disk: long names, in
+// their own letter case, whatever spelling the link was made with.
+TEST_F(RecordedShortcutTest, TargetGivenBackInItsOnDiskSpellingIsOurs) {
+  const std::wstring exe = Path(L"\u00E9lise\\Orvanta.exe");
+  const std::wstring lnk = Path(L"spelling.lnk");
+  CreateShortcut(exe, lnk);
+  record().rebuiltPath = Path(L"\u00C9LISE\\ORVANTA.EXE");
+  EXPECT_TRUE(ShortcutPointsAt(lnk, exe));
+  record().rebuiltPath = Path(L"\u00C9lise\\Orvanta.ex");
+  EXPECT_FALSE(ShortcutPointsAt(lnk, exe));
+}
+
 }  // namespace
 }  // namespace orvanta::test

@@ -128,7 +128,12 @@ TEST_F(ShortcutTest, StoredTargetMatchesSpellingsOfTheSamePath) {
   const std::string dots = NarrowFileText(Path(L"App\\Sub\\..\\.\\Orvanta.exe"));
   for (const std::string& stored : {upper, slashes, doubled, dots}) {
     WriteBytes(Link(L"spelling.lnk"), RawLinkBytes(stored));
-    ASSERT_EQ(LoadLink(Link(L"spelling.lnk")).target, WidenFileText(stored));
+    // Wine gives the stored text back, so there each spelling reaches the
+    // comparison; Windows rebuilds the path it gives, and there this shows
+    // only that the rebuilt path matches.
+    if (UnderWine()) {
+      ASSERT_EQ(LoadLink(Link(L"spelling.lnk")).target, WidenFileText(stored));
+    }
     EXPECT_TRUE(ShortcutPointsAt(Link(L"spelling.lnk"), Exe())) << stored;
   }
 }
@@ -140,11 +145,13 @@ TEST_F(ShortcutTest, OtherTargetDoesNotMatch) {
   EXPECT_FALSE(ShortcutPointsAt(Link(L"prefix.lnk"), Exe()));
 }
 
-TEST_F(ShortcutTest, NonAsciiLettersDifferingInCaseDoNotMatch) {
+// The file system folds case beyond A to Z: both spellings name one file.
+TEST_F(ShortcutTest, NonAsciiLettersDifferingInCaseMatch) {
   const std::wstring stored = Path(L"\u00C9lise\\Orvanta.exe");
   CreateShortcut(stored, Link(L"accent.lnk"));
   ASSERT_TRUE(ShortcutPointsAt(Link(L"accent.lnk"), stored));
-  EXPECT_FALSE(ShortcutPointsAt(Link(L"accent.lnk"), Path(L"\u00E9lise\\Orvanta.exe")));
+  EXPECT_TRUE(ShortcutPointsAt(Link(L"accent.lnk"), Path(L"\u00E9lise\\Orvanta.exe")));
+  EXPECT_FALSE(ShortcutPointsAt(Link(L"accent.lnk"), Path(L"Elise\\Orvanta.exe")));
 }
 
 TEST_F(ShortcutTest, EnvironmentVariableIsComparedUnexpanded) {
@@ -180,6 +187,10 @@ TEST_F(ShortcutTest, ConflictCheckPassesAbsentOrOwnShortcut) {
   EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), "<no error>");
   CreateShortcut(Exe(), paths_.primaryShortcut);
   EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), "<no error>");
+  // A scanner that shares nothing, for a moment.
+  const MomentaryHold scanner(paths_.primaryShortcut, 300, 0);
+  ASSERT_TRUE(scanner.started());
+  EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), "<no error>");
 }
 
 TEST_F(ShortcutTest, ConflictCheckRefusesAnythingElseAtThePrimaryPath) {
@@ -188,6 +199,13 @@ TEST_F(ShortcutTest, ConflictCheckRefusesAnythingElseAtThePrimaryPath) {
   EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
   WriteBytes(paths_.primaryShortcut, "not a link");
   EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
+  CreateShortcut(Exe(), paths_.primaryShortcut);
+  {
+    // Our own link, unreadable for longer than a hold is waited out.
+    const FileHandle held(OpenHeld(paths_.primaryShortcut, GENERIC_READ, 0));
+    ASSERT_TRUE(held.valid());
+    EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
+  }
   ASSERT_TRUE(DeleteFileW(paths_.primaryShortcut.c_str()));
   ASSERT_TRUE(CreateDirectoryW(paths_.primaryShortcut.c_str(), nullptr));
   EXPECT_EQ(SetupErrorText([&] { CheckShortcutConflict(paths_); }), kForeign);
