@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <optional>
+
 #include "base/durable_file.h"
 #include "base/errors.h"
 #include "base/exists.h"
@@ -21,9 +23,11 @@ void DeleteOwnedFile(const std::wstring& path) {
 }
 
 // True when the shortcut is gone or was never ours. A scanner's moment on it
-// is waited out as on the payload.
+// is waited out as on the payload; a link that stays unreadable may be ours,
+// so it counts as one that could not be deleted.
 bool DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& executable) {
-  return !ShortcutPointsAt(shortcut, executable) || DeleteFileWaiting(shortcut);
+  const std::optional<bool> ours = ShortcutOwnership(shortcut, executable);
+  return ours.has_value() && (!*ours || DeleteFileWaiting(shortcut));
 }
 
 // The primary and legacy shortcuts, and a staged primary that a cut left.

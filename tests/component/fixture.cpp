@@ -113,8 +113,12 @@ HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
                      nullptr);
 }
 
-MomentaryHold::MomentaryHold(const std::wstring& path, DWORD milliseconds)
-    : file_(OpenHeld(path, GENERIC_READ, FILE_SHARE_READ)), milliseconds_(milliseconds) {
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+MomentaryHold::MomentaryHold(const std::wstring& path, DWORD milliseconds, DWORD share)
+    : file_(OpenHeld(path, GENERIC_READ, share)), milliseconds_(milliseconds) {
   if (file_.valid()) releaser_ = CreateThread(nullptr, 0, Release, this, 0, nullptr);
 }
 

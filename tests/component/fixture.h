@@ -44,12 +44,15 @@ void RemoveTree(const std::wstring& directory);
 // runs; the caller owns the handle at once: FileHandle held(OpenHeld(...)).
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
 
+// Whether the tests run under Wine rather than Windows.
+bool UnderWine();
+
 // Holds a file as a virus scanner holds one it glances at (read, sharing only
-// reading) and lets go after the given time on a thread of its own. The
-// destructor waits for the release.
+// reading unless told otherwise) and lets go after the given time on a thread
+// of its own. The destructor waits for the release.
 class MomentaryHold {
  public:
-  MomentaryHold(const std::wstring& path, DWORD milliseconds);
+  MomentaryHold(const std::wstring& path, DWORD milliseconds, DWORD share = FILE_SHARE_READ);
   ~MomentaryHold();
   MomentaryHold(const MomentaryHold&) = delete;
   MomentaryHold& operator=(const MomentaryHold&) = delete;

@@ -104,31 +104,41 @@ TEST_F(RemoveTest, RunningApplicationStopsEverything) {
   EXPECT_FALSE(Exists(paths_.targetDir));
 }
 
-// A shortcut of ours that cannot be deleted is never orphaned: the marker
-// stays, and the next removal finishes.
-TEST_F(RemoveTest, UndeletableShortcutKeepsTheDirectoryMarked) {
-  {
-    const FileHandle held(OpenHeld(paths_.primaryShortcut, GENERIC_READ, FILE_SHARE_READ));
-    ASSERT_TRUE(held.valid());
-    EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }), "<no error>");
-    EXPECT_FALSE(Exists(paths_.executable));
-    EXPECT_TRUE(Exists(paths_.primaryShortcut));
-    EXPECT_TRUE(Owned());
+// A shortcut of ours that cannot be deleted, or that cannot even be read and
+// so may be ours, is never orphaned: the marker stays, and the next removal
+// finishes.
+TEST_F(RemoveTest, UndeletableOrUnreadableShortcutKeepsTheDirectoryMarked) {
+  for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
+    SCOPED_TRACE(share == 0 ? "unreadable" : "undeletable");
+    if (share == 0) {  // a fresh installation for the second row
+      TearDown();
+      SetUp();
+    }
+    {
+      const FileHandle held(OpenHeld(paths_.primaryShortcut, GENERIC_READ, share));
+      ASSERT_TRUE(held.valid());
+      EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }), "<no error>");
+      EXPECT_FALSE(Exists(paths_.executable));
+      EXPECT_TRUE(Exists(paths_.primaryShortcut));
+      EXPECT_TRUE(Owned());
+    }
+    RunRemove(paths_, Owned());
+    EXPECT_FALSE(Exists(paths_.targetDir));
+    EXPECT_FALSE(Exists(paths_.primaryShortcut));
   }
-  RunRemove(paths_, Owned());
-  EXPECT_FALSE(Exists(paths_.targetDir));
-  EXPECT_FALSE(Exists(paths_.primaryShortcut));
 }
 
 TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
   {
     const MomentaryHold scanner(paths_.executable, 300);
     const MomentaryHold shortcutScanner(paths_.primaryShortcut, 900);
-    ASSERT_TRUE(scanner.started() && shortcutScanner.started());
+    const MomentaryHold unsharing(paths_.legacyShortcut, 600, 0);
+    ASSERT_TRUE(scanner.started() && shortcutScanner.started() && unsharing.started());
     RunRemove(paths_, Owned());
   }
   EXPECT_FALSE(Exists(paths_.targetDir));
   EXPECT_FALSE(Exists(paths_.primaryShortcut));
+  EXPECT_FALSE(Exists(paths_.legacyShortcut));
   // A file that went while the wait lasted counts as deleted.
   EXPECT_TRUE(DeleteFileWaiting(paths_.executable));
 }
