@@ -22,9 +22,10 @@ namespace orvanta {
 namespace {
 
 void StartApplication(const InstallPaths& paths) {
-  // Started and left alone: the setup program neither waits nor reports.
-  ShellExecuteW(nullptr, L"open", paths.executable.c_str(), nullptr, paths.targetDir.c_str(),
-                SW_SHOWNORMAL);
+  // Started and left alone: the setup program neither waits nor reports. The
+  // shell parses no \\?\ path.
+  ShellExecuteW(nullptr, L"open", PlainPath(paths.executable).c_str(), nullptr,
+                PlainPath(paths.targetDir).c_str(), SW_SHOWNORMAL);
 }
 
 InstallPaths PathsFor(const std::wstring& targetDir) {
