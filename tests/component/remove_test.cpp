@@ -132,7 +132,7 @@ TEST_F(RemoveTest, MomentaryHoldIsWaitedOut) {
   {
     const MomentaryHold scanner(paths_.executable, 300);
     const MomentaryHold shortcutScanner(paths_.primaryShortcut, 900);
-    const MomentaryHold unsharing(paths_.legacyShortcut, 600, 0);
+    const MomentaryHold unsharing(paths_.legacyShortcut, 1300, 0);
     ASSERT_TRUE(scanner.started() && shortcutScanner.started() && unsharing.started());
     RunRemove(paths_, Owned());
   }
