@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/path.h"
 #include "base/run_lock.h"
+#include "base/win_handles.h"
 #include "install/deploy.h"
 #include "install/directories.h"
 #include "install/location.h"
@@ -90,9 +91,12 @@ void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool own
 int RunSetup() {
   SetupOptions options;
   // Held until the run ends, its failure dialog included.
-  RunLock lock(kRunLockName);
+  RunLock lock(kRunLockPrefix);
   try {
     WaitForOtherRuns(lock, options);
+    // Only once the lock is held: a long wait in a COM apartment that pumps
+    // no messages would hold up whoever calls into it.
+    const ComApartment com;
     RunConfirmedSequence(options);
     return 0;
   } catch (const std::exception& error) {
