@@ -63,10 +63,14 @@ void RunConfirmedSequence(SetupOptions& options) {
 // dialog that nobody answers.
 constexpr DWORD kQuietRunWaitMs = 5 * 60 * 1000;
 
-// A run with dialogs waits as long as the other run takes. A quiet one gives
-// up after its bound, unseen and having changed nothing.
+// A run with dialogs waits as long as the other run takes, and first brings
+// that run's open dialog to the front, so that the user sees why nothing else
+// shows. A quiet one gives up after its bound, unseen and having changed
+// nothing.
 void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
   const bool quiet = CommandLineAsksForQuiet();
+  if (lock.Wait(0)) return;
+  if (!quiet) BringOpenDialogToFront();
   if (lock.Wait(quiet ? kQuietRunWaitMs : INFINITE)) return;
   options.quiet = true;
   throw SetupError("Another setup run did not end");
