@@ -66,12 +66,15 @@ TEST(RunLockTest, MutexOfTheNameOwnedByAnotherAccountIsNotWaitedOn) {
       L"O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
   const LocalPtr<void> owned(descriptor);
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-  const KernelHandle squatter(CreateMutexExW(&attributes, (TestLockPrefix() + UserSid()).c_str(),
-                                             CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS));
-  if (!squatter && GetLastError() == ERROR_INVALID_OWNER) {
-    GTEST_SKIP() << "Windows lets no user make an object that another account owns";
+  const std::wstring name = TestLockPrefix() + UserSid();
+  const KernelHandle squatter(
+      CreateMutexExW(&attributes, name.c_str(), CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS));
+  const DWORD error = GetLastError();
+  if (!squatter && error == ERROR_INVALID_OWNER) {
+    GTEST_SKIP() << "Windows makes an object owned by another account only with the restore "
+                    "privilege enabled";
   }
-  ASSERT_TRUE(squatter) << "error " << GetLastError();
+  ASSERT_TRUE(squatter) << "error " << error;
   std::thread([] { EXPECT_TRUE(RunLock(TestLockPrefix().c_str()).Wait(0)); }).join();
   ReleaseMutex(squatter.get());
 }
