@@ -2,24 +2,30 @@
 
 #include <windows.h>
 
+#include "base/win_handles.h"
+
 // The lock that keeps runs of the setup program one at a time for the user:
 // each decision a run makes (the legacy directory, ownership, the files and
 // shortcut that are not ours) holds only while no other run acts between it
 // and the run's end.
 namespace orvanta {
 
-// A named mutex in the user's own session, per user rather than per target:
-// two installs into different directories still share the Start-menu link.
+// The lock is the named mutex of this prefix followed by the user's SID as
+// text: one object for all of the user's runs, whatever the Windows session
+// and whether elevated or not, and per user rather than per target (two
+// installs into different directories still share the Start-menu link).
 // Every later version keeps this name.
-inline constexpr wchar_t kRunLockName[] = L"Local\\Orvanta.Native.Setup";
+inline constexpr wchar_t kRunLockPrefix[] = L"Global\\Orvanta.Native.Setup.";
 
-// The named mutex, null when it could be neither created nor opened; held
-// by the thread that waited, from a successful wait until the owner goes.
-// The system releases it as abandoned when its holder dies, so it can never
-// go stale.
+// The user's mutex, null when it could be neither created nor opened, or when
+// another account made an object of that name first. The user alone may wait
+// on it and release it, and owns it even when an elevated run made it. Held
+// by the thread that waited, from a successful wait until the owner goes. The
+// system releases it as abandoned when its holder dies, so it can never go
+// stale.
 class RunLock {
  public:
-  explicit RunLock(const wchar_t* name) noexcept;
+  explicit RunLock(const wchar_t* prefix) noexcept;
   ~RunLock();
   RunLock(const RunLock&) = delete;
   RunLock& operator=(const RunLock&) = delete;
@@ -31,7 +37,7 @@ class RunLock {
   bool Wait(DWORD timeoutMs) noexcept;
 
  private:
-  HANDLE mutex_;
+  KernelHandle mutex_;
   bool held_ = false;
 };
 

@@ -27,6 +27,12 @@ class FileHandle {
   HANDLE handle_;
 };
 
+struct HandleCloser {
+  void operator()(HANDLE handle) const noexcept { CloseHandle(handle); }
+};
+// A kernel handle whose invalid value is null: a mutex, an event, a process.
+using KernelHandle = std::unique_ptr<void, HandleCloser>;
+
 struct CoTaskMemFreer {
   void operator()(void* memory) const noexcept { CoTaskMemFree(memory); }
 };

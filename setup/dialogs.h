@@ -23,4 +23,8 @@ bool AskToStartApplication();
 // Shows an error's narrow text.
 void ShowFailure(std::string_view text);
 
+// Brings another run's open message box, if any, to the front. Windows lets a
+// process do so when the user has just started it.
+void BringOpenDialogToFront();
+
 }  // namespace orvanta

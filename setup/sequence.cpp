@@ -8,6 +8,7 @@
 #include "base/errors.h"
 #include "base/path.h"
 #include "base/run_lock.h"
+#include "base/win_handles.h"
 #include "install/deploy.h"
 #include "install/directories.h"
 #include "install/location.h"
@@ -62,10 +63,14 @@ void RunConfirmedSequence(SetupOptions& options) {
 // dialog that nobody answers.
 constexpr DWORD kQuietRunWaitMs = 5 * 60 * 1000;
 
-// A run with dialogs waits as long as the other run takes. A quiet one gives
-// up after its bound, unseen and having changed nothing.
+// A run with dialogs waits as long as the other run takes, and first brings
+// that run's open dialog to the front, so that the user sees why nothing else
+// shows. A quiet one gives up after its bound, unseen and having changed
+// nothing.
 void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
   const bool quiet = CommandLineAsksForQuiet();
+  if (lock.Wait(0)) return;
+  if (!quiet) BringOpenDialogToFront();
   if (lock.Wait(quiet ? kQuietRunWaitMs : INFINITE)) return;
   options.quiet = true;
   throw SetupError("Another setup run did not end");
@@ -90,9 +95,12 @@ void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool own
 int RunSetup() {
   SetupOptions options;
   // Held until the run ends, its failure dialog included.
-  RunLock lock(kRunLockName);
+  RunLock lock(kRunLockPrefix);
   try {
     WaitForOtherRuns(lock, options);
+    // Only once the lock is held: a long wait in a COM apartment that pumps
+    // no messages would hold up whoever calls into it.
+    const ComApartment com;
     RunConfirmedSequence(options);
     return 0;
   } catch (const std::exception& error) {

@@ -5,8 +5,9 @@
 namespace orvanta {
 
 // The whole run from the install location to the last dialog, one run of the
-// user's at a time: it first waits for any other to end (a quiet run only for
-// a bounded time, then fails unseen). COM must be initialised on the thread.
+// user's at a time: it first waits for any other to end (a run with dialogs
+// bringing the other's open dialog to the front, a quiet run only for a
+// bounded time, then failing unseen), and only then initialises COM.
 // Returns the exit code: 0 after a completed install or removal and after a
 // declined confirmation, 1 after any failure, which it shows unless "--quiet"
 // had been read by then.

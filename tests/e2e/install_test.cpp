@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "e2e/harness.h"
 
 namespace orvanta::e2e {
@@ -39,6 +41,34 @@ TEST_F(InstallTest, ConfirmedInstallWritesPayloadAndOffersToStart) {
   EXPECT_EQ(ReadBytes(InTarget(L"Orvanta.exe")), PayloadBytes(L"Orvanta.exe"));
   EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames) << "a staged file was left";
   EXPECT_FALSE(WaitForApplicationAndClose(1500)) << "No must not start the application";
+}
+
+// A second run with dialogs shows its wait by bringing the first run's
+// confirmation to the front, and runs once the first has ended.
+TEST_F(InstallTest, SecondRunBringsTheOpenConfirmationToTheFrontAndWaits) {
+  SetupRun first({});
+  const auto confirmation = first.NextDialog();
+  ASSERT_TRUE(confirmation);
+  const HWND other = CreateWindowExW(0, L"STATIC", L"other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                     200, 100, nullptr, nullptr, nullptr, nullptr);
+  ASSERT_TRUE(SetForegroundWindow(other) && GetForegroundWindow() == other);
+  SetupRun second({});
+  const ULONGLONG start = GetTickCount64();
+  for (MSG message;
+       GetForegroundWindow() != confirmation->window && GetTickCount64() - start < kHangMs;
+       Sleep(20)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+  }
+  EXPECT_EQ(GetForegroundWindow(), confirmation->window);
+  std::printf("at the front %llu ms after the second run started\n", GetTickCount64() - start);
+  confirmation->Press(IDCANCEL);
+  EXPECT_EQ(first.ExitCode(), 0u);
+  const auto own = second.NextDialog();
+  ASSERT_TRUE(own);
+  EXPECT_EQ(own->title, L"Orvanta 安装");
+  own->Press(IDCANCEL);
+  EXPECT_EQ(second.ExitCode(), 0u);
+  DestroyWindow(other);
 }
 
 TEST_F(InstallTest, ReadmeIsInstalledWithItsCrLfLinesAndNoByteOrderMark) {

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,18 @@ constexpr std::optional<DWORD> kSuccess{0};
 
 std::wstring Small() { return e2e::TestInputs().setupProgram; }
 std::wstring Large() { return TestInputs().largeSetupProgram; }
+
+// The run lock's name, from this process's own token.
+std::wstring RunLockName() {
+  alignas(TOKEN_USER) BYTE token[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  wchar_t* sid = nullptr;
+  EXPECT_TRUE(
+      GetTokenInformation(GetCurrentProcessToken(), TokenUser, token, sizeof(token), &size) &&
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(token)->User.Sid, &sid));
+  const std::unique_ptr<wchar_t, decltype(&LocalFree)> owned(sid, LocalFree);
+  return std::wstring(L"Global\\Orvanta.Native.Setup.") + (sid != nullptr ? sid : L"");
+}
 
 // True once `reached` holds, false when the run ended first; the runs' own
 // bound stops a hang.
@@ -114,7 +127,7 @@ TEST_F(TwoRunsTest, RunAfterOneKilledHoldingTheLockFinishes) {
   // Kept open, as by a run already waiting, so that the kill leaves the lock
   // abandoned rather than gone.
   const std::unique_ptr<void, decltype(&CloseHandle)> lock(
-      OpenMutexW(SYNCHRONIZE, FALSE, L"Local\\Orvanta.Native.Setup"), CloseHandle);
+      OpenMutexW(SYNCHRONIZE, FALSE, RunLockName().c_str()), CloseHandle);
   ASSERT_TRUE(lock);
   ASSERT_TRUE(update->Interrupt());
   hold.reset();
