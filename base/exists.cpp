@@ -62,19 +62,17 @@ std::wstring DeepestExistingDirectory(const std::wstring& path) {
   return step;
 }
 
-std::wstring WithLongNames(const std::wstring& path) {
-  const std::wstring existing = DeepestExistingDirectory(path);
-  // Every generated 8.3 name holds a tilde; a path without one has nothing to
+std::wstring LongDirectoryPath(const std::wstring& directory) {
+  // Every generated 8.3 name holds a tilde: without one there is nothing to
   // spell out.
-  if (existing.find(L'~') == std::wstring::npos || !path.starts_with(existing)) return path;
+  if (directory.find(L'~') == std::wstring::npos) return directory;
   constexpr DWORD kLongestPath = 32768;
   std::wstring spelled(kLongestPath, L'\0');
-  const DWORD length = GetLongPathNameW(existing.c_str(), spelled.data(), kLongestPath);
-  if (length == 0 || length >= kLongestPath) return path;
-  spelled.resize(length);
+  const DWORD length = GetLongPathNameW(directory.c_str(), spelled.data(), kLongestPath);
   // A plain path naming a folder such as con.d answers for the device.
-  if (!IsDirectory(spelled)) return path;
-  return spelled + path.substr(existing.size());
+  if (length == 0 || length >= kLongestPath) return directory;
+  spelled.erase(length);
+  return IsDirectory(spelled) ? spelled : directory;
 }
 
 }  // namespace orvanta

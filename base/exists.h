@@ -22,9 +22,9 @@ bool IsDirectory(const std::wstring& path);
 // name, such as C:) when none below it is.
 std::wstring DeepestExistingDirectory(const std::wstring& path);
 
-// The path with the 8.3 names of its existing part spelled out long; the part
-// that does not exist yet is kept as written. Unchanged when the system cannot
-// say: Wine expands no \\?\ path, and Windows no plain one past MAX_PATH.
-std::wstring WithLongNames(const std::wstring& path);
+// The path of an existing directory with its 8.3 names spelled out long;
+// unchanged when the system cannot say: Wine expands no \\?\ path, and
+// Windows no plain one past MAX_PATH.
+std::wstring LongDirectoryPath(const std::wstring& directory);
 
 }  // namespace orvanta

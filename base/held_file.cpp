@@ -26,18 +26,13 @@ bool WorthWaitingFor(unsigned long code, unsigned long attributes) noexcept {
 
 unsigned long long HoldDeadline() { return GetTickCount64() + kHoldBoundMs; }
 
-bool RetryWhileHeld(unsigned long long deadline, const std::wstring& subject,
-                    const std::function<bool()>& attempt) {
-  if (attempt()) return true;
-  DWORD code = GetLastError();
-  const DWORD attributes = GetFileAttributesW(subject.c_str());
-  for (DWORD pause = 10; WorthWaitingFor(code, attributes) && GetTickCount64() < deadline;
-       pause = std::min<DWORD>(pause * 2, 200)) {
-    Sleep(pause);
-    if (attempt()) return true;
-    code = GetLastError();
-  }
-  return false;
+bool HoldWait::Again() {
+  const DWORD code = GetLastError();
+  if (pause_ == 0) attributes_ = GetFileAttributesW(subject_);
+  if (!WorthWaitingFor(code, attributes_) || GetTickCount64() >= deadline_) return false;
+  pause_ = pause_ == 0 ? 10 : std::min<DWORD>(pause_ * 2, 200);
+  Sleep(pause_);
+  return true;
 }
 
 bool DeleteFileWaiting(const std::wstring& path, unsigned long long deadline) {

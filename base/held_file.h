@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <string>
 
 // Renames and deletions that another program's hold on a file can block for a
@@ -23,12 +22,34 @@ bool WorthWaitingFor(unsigned long code, unsigned long attributes) noexcept;
 // about two seconds from now.
 unsigned long long HoldDeadline();
 
+// The wait between the attempts of one step. Asked after each failed
+// attempt, with that attempt's error still the thread's last error: true,
+// after a pause, when the attempt is worth making again. The attributes of
+// the subject (extended-length form) are read once, after the first failure,
+// and decide with each failure's code; the subject outlives the wait.
+class HoldWait {
+ public:
+  HoldWait(unsigned long long deadline, const std::wstring& subject) noexcept
+      : deadline_(deadline), subject_(subject.c_str()) {}
+  bool Again();
+
+ private:
+  unsigned long long deadline_;
+  const wchar_t* subject_;
+  unsigned long attributes_ = 0;
+  unsigned long pause_ = 0;
+};
+
 // Calls the attempt until it succeeds, fails in a way that waiting cannot
-// change, or the deadline passes; true when an attempt succeeded. The
-// attributes of `subject` (extended-length form) are read once, after the
-// first failure, and decide with each failure's code.
-bool RetryWhileHeld(unsigned long long deadline, const std::wstring& subject,
-                    const std::function<bool()>& attempt);
+// change, or the deadline passes; true when an attempt succeeded.
+template <class Attempt>
+bool RetryWhileHeld(unsigned long long deadline, const std::wstring& subject, Attempt attempt) {
+  HoldWait wait(deadline, subject);
+  while (!attempt()) {
+    if (!wait.Again()) return false;
+  }
+  return true;
+}
 
 // Deletes the file at the path (as the user writes it; the extended-length
 // form is made here), waiting out a hold until the deadline. True when the

@@ -56,14 +56,14 @@ std::wstring NormaliseTarget(const std::wstring& target) {
   // Every file call takes the extended form, which would create such a name
   // exactly as written, out of Explorer's reach. Folders that already exist
   // are the user's own and pass whatever their names.
-  const std::size_t existing = DeepestExistingDirectory(normal).size();
-  if (HasUnusableName(target, normal, existing)) {
+  const std::wstring existing = DeepestExistingDirectory(normal);
+  if (HasUnusableName(target, normal, existing.size())) {
     throw FilesystemError("absolute", ERROR_INVALID_NAME, target);
   }
   // One install has one spelling: the shell hands a link's target back in long
   // names, and an 8.3 spelling (as %TEMP% often gives) would call our own link
   // another program's.
-  return WithLongNames(normal);
+  return normal.replace(0, existing.size(), LongDirectoryPath(existing));
 }
 
 }  // namespace orvanta
