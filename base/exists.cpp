@@ -69,9 +69,9 @@ std::wstring LongDirectoryPath(const std::wstring& directory) {
   constexpr DWORD kLongestPath = 32768;
   std::wstring spelled(kLongestPath, L'\0');
   const DWORD length = GetLongPathNameW(directory.c_str(), spelled.data(), kLongestPath);
-  // A plain path naming a folder such as con.d answers for the device.
   if (length == 0 || length >= kLongestPath) return directory;
   spelled.erase(length);
+  // A plain path naming a folder such as con.d answers for the device.
   return IsDirectory(spelled) ? spelled : directory;
 }
 
