@@ -180,6 +180,12 @@ TEST(UnusualTargetTest, ExistingFoldersWithDeviceNamesTakeAnInstall) {
     ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + folder).c_str(), nullptr)) << Narrow(folder);
     InstallAndRemove(Narrow(folder).c_str(), profile, folder + L"\\Orvanta", folder + L"\\Orvanta");
   }
+  // Spelled out long, a plain ...\con.d would name the device.
+  std::wstring spelled(MAX_PATH, L'\0');
+  spelled.resize(GetShortPathNameW(profile.root().c_str(), spelled.data(), MAX_PATH));
+  const std::wstring shortFolder = spelled + L"\\con.d\\Orvanta";
+  InstallAndRemove("con.d below an 8.3 name", profile, shortFolder,
+                   profile.root() + L"\\con.d\\Orvanta");
 }
 
 class ReadOnly {
