@@ -76,11 +76,9 @@ need=()
 for p in fonts-noto-cjk imagemagick xdotool; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || need+=("$p")
 done
-if [ ${#need[@]} -gt 0 ] && $check; then
+if [ ${#need[@]} -gt 0 ]; then
   echo "missing packages to render the dialogs: ${need[*]} (scripts/deps.sh installs them)" >&2
   exit 1
-elif [ ${#need[@]} -gt 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}"
 fi
 copy=$(mktemp -d "${TMPDIR:-/tmp}/orvanta-pictures.XXXXXX")
 # The caller's prefix is the caller's to stop.
