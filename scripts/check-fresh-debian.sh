@@ -109,7 +109,9 @@ fi
 [ -z "$(mounts_below "$root")" ] || { echo "$root still has mounts: $(mounts_below "$root" | paste -sd' ')" >&2; exit 1; }
 rm -rf "$root"
 cp -a "$base" "$root"
-trap cleanup EXIT INT TERM
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # What a machine gives a chroot: name resolution for apt, and no services
 # started by packages' scripts.
@@ -146,11 +148,18 @@ results=()
 # readme_command NAME: runs it inside the root under env -i, records its
 # exit code and wall time, and ends what it left running.
 readme_command() {
-  local status=0 begin=$SECONDS
+  local status begin=$SECONDS
+  rm -f "$chroots/$release.status"
   echo "=== $release: $1 (commit ${commit:0:7}; load before: $(cut -d' ' -f1-3 /proc/loadavg))" | tee -a "$log"
-  chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
-    HOME=/home/newcomer/home /bin/bash -c "cd $source_dir && $1" </dev/null 2>&1 | tee -a "$log" ||
-    status=${PIPESTATUS[0]}
+  # In the background, so that a signal to this script is handled at once.
+  {
+    status=0
+    chroot "$root" /usr/bin/env -i PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
+      HOME=/home/newcomer/home /bin/bash -c "cd $source_dir && $1" </dev/null 2>&1 || status=$?
+    echo "$status" >"$chroots/$release.status"
+  } | tee -a "$log" &
+  wait $!
+  status=$(cat "$chroots/$release.status" 2>/dev/null || echo 1)
   results+=("$(printf '%s: %-16s exit code %d, wall time %4d s, load after %s' "$release" "$1" "$status" \
     $((SECONDS - begin)) "$(cut -d' ' -f1-3 /proc/loadavg)")")
   stop_processes
