@@ -11,19 +11,6 @@ seconds=${FUZZ_SECONDS:-20}
 targets=${FUZZ_TARGETS:-"path_grammar option_table marker_line error_text"}
 build="$root/build/fuzz"
 
-install_missing() {
-  local missing=()
-  for p in clang libclang-rt-14-dev cmake make; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return
-  echo "Installing: ${missing[*]}"
-  local sudo=""
-  [ "$(id -u)" -eq 0 ] || sudo="sudo"
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
-}
-
 # Runs one target; new inputs go to build/fuzz/work, the committed seeds are
 # only read. Prints one summary line and returns non-zero on a finding.
 run_target() {
@@ -45,7 +32,7 @@ run_target() {
   fi
 }
 
-install_missing
+scripts/deps.sh clang libclang-rt-dev cmake make
 CXX=clang++ cmake -S fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
 

@@ -74,8 +74,13 @@ tests() {
 }
 
 # GoogleTest prints "file:line: Skipped", the reason, then "[  SKIPPED ] Name (N ms)".
+# A whole entry that CTest skips printed "Skipped: " and its reason.
 skips() {
-  awk '{ sub(/^[0-9]+: /, "") }
+  awk '/^[0-9]+: Skipped: / { n = $1 + 0; why[n] = substr($0, index($0, "Skipped: ") + 9) }
+       /Test +#[0-9]+: .*\*\*\*Skipped/ {
+         n = $0; sub(/.*Test +#/, "", n); n += 0; name = $0; sub(/.*Test +#[0-9]+: /, "", name); sub(/ .*/, "", name)
+         count++; lines = lines sprintf("  %s: %s\n", name, why[n]); next }
+       { sub(/^[0-9]+: /, "") }
        /: Skipped$/ { getline reason; sub(/^[0-9]+: /, "", reason); next }
        /^\[  SKIPPED \] .* \([0-9]+ ms\)$/ {
          name = $4; count++; lines = lines sprintf("  %s: %s\n", name, reason); reason = "" }
