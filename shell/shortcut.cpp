@@ -91,13 +91,6 @@ std::wstring LinkTargetPath(const std::vector<char>& bytes) {
   return std::wstring(buffer.data());
 }
 
-// Equality as the file system sees names: ordinal, with its own case folding,
-// which depends on no locale.
-bool SameFileName(const std::wstring& a, const std::wstring& b) {
-  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 // Sets the AppUserModelID; every failure here leaves the link without it.
 void SetAppUserModelId(IShellLinkW* link) {
   ComPtr<IPropertyStore> store;
@@ -190,9 +183,10 @@ std::optional<bool> ShortcutOwnership(const std::wstring& shortcut,
   if (!bytes) return std::nullopt;
   const std::wstring target = LinkTargetPath(*bytes);
   // Compared in the form the link is given; an earlier version stored the
-  // \\?\ form as it came.
-  return !target.empty() &&
-         SameFileName(LexicallyNormal(PlainPath(target)), LexicallyNormal(PlainPath(executable)));
+  // \\?\ form as it came. Only A to Z fold: a letter beyond them in another
+  // case makes another path, whatever the file system would open.
+  return !target.empty() && EqualIgnoringAsciiCase(LexicallyNormal(PlainPath(target)),
+                                                   LexicallyNormal(PlainPath(executable)));
 }
 
 bool ShortcutPointsAt(const std::wstring& shortcut, const std::wstring& executable) {

@@ -29,7 +29,7 @@ ShortcutPaths StartMenuShortcutPaths();
 
 // Whether something exists at the shortcut path, loads as a shell link and
 // gives back a target path that names the executable (compared as normalised
-// text in the plain form, with the file system's case folding, so the
+// text in the plain form, folding only the letters A to Z, so that the
 // \\?\C:\ form stored by an earlier version still matches). Needs neither the target
 // nor the executable to exist. Nothing when the link stays unreadable after a
 // hold on it has been waited out: whose it is cannot be known. Raises only the

@@ -112,14 +112,17 @@ TEST_F(RecordedShortcutTest, RefusedSetterFailsTheLinkOnlyForTheTarget) {
 }
 
 // Windows gives a link's target back as it finds it on disk: long names, in
-// their own letter case, whatever spelling the link was made with.
-TEST_F(RecordedShortcutTest, TargetGivenBackInItsOnDiskSpellingIsOurs) {
+// their own letter case, whatever spelling the link was made with. Only a
+// difference in A to Z keeps it ours.
+TEST_F(RecordedShortcutTest, TargetGivenBackInItsOnDiskSpellingIsOursOnlyForAToZ) {
   const std::wstring exe = Path(L"\u00E9lise\\Orvanta.exe");
   const std::wstring lnk = Path(L"spelling.lnk");
   CreateShortcut(exe, lnk);
-  record().rebuiltPath = Path(L"\u00C9LISE\\ORVANTA.EXE");
+  record().rebuiltPath = Path(L"\u00E9LISE\\ORVANTA.EXE");
   EXPECT_TRUE(ShortcutPointsAt(lnk, exe));
-  record().rebuiltPath = Path(L"\u00C9lise\\Orvanta.ex");
+  record().rebuiltPath = Path(L"\u00C9lise\\Orvanta.exe");
+  EXPECT_FALSE(ShortcutPointsAt(lnk, exe));
+  record().rebuiltPath = Path(L"\u00E9lise\\Orvanta.ex");
   EXPECT_FALSE(ShortcutPointsAt(lnk, exe));
 }
 
