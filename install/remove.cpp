@@ -15,11 +15,11 @@
 namespace orvanta {
 namespace {
 
+constexpr char kCannotRemove[] = "Cannot remove installed file; close Orvanta first";
+
 void DeleteOwnedFile(const std::wstring& path) {
   if (!Exists(path)) return;
-  if (!DeleteFileWaiting(path)) {
-    throw SetupError("Cannot remove installed file; close Orvanta first");
-  }
+  if (!DeleteFileWaiting(path)) throw SetupError(kCannotRemove);
 }
 
 // True when the shortcut is gone or was never ours. A scanner's moment on it
@@ -59,9 +59,9 @@ void RunRemove(const InstallPaths& paths, bool owned) {
   DeleteOwnedFile(paths.executable);
   DeleteOwnedFile(paths.readme);
   // The marker is the last of ours to go: a removal cut anywhere before it,
-  // or a shortcut that could not be deleted, leaves a directory that the next
-  // removal still recognises and finishes.
-  if (!DeleteShortcutsOfOurs(paths)) return;
+  // or failed by a shortcut that could not be deleted, leaves a directory
+  // that the next removal still recognises and finishes.
+  if (!DeleteShortcutsOfOurs(paths)) throw SetupError(kCannotRemove);
   DeleteOwnedFile(paths.marker);
   // Only an empty directory goes away; anything else the user keeps there stays.
   RemoveEmptyDirectory(paths.targetDir);

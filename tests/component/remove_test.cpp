@@ -105,8 +105,8 @@ TEST_F(RemoveTest, RunningApplicationStopsEverything) {
 }
 
 // A shortcut of ours that cannot be deleted, or that cannot even be read and
-// so may be ours, is never orphaned: the marker stays, and the next removal
-// finishes.
+// so may be ours, is never orphaned: the removal fails with the marker kept,
+// and the next one finishes.
 TEST_F(RemoveTest, UndeletableOrUnreadableShortcutKeepsTheDirectoryMarked) {
   for (const DWORD share : {DWORD{FILE_SHARE_READ}, DWORD{0}}) {
     SCOPED_TRACE(share == 0 ? "unreadable" : "undeletable");
@@ -117,7 +117,8 @@ TEST_F(RemoveTest, UndeletableOrUnreadableShortcutKeepsTheDirectoryMarked) {
     {
       const FileHandle held(OpenHeld(paths_.primaryShortcut, GENERIC_READ, share));
       ASSERT_TRUE(held.valid());
-      EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }), "<no error>");
+      EXPECT_EQ(SetupErrorText([&] { RunRemove(paths_, Owned()); }),
+                "Cannot remove installed file; close Orvanta first");
       EXPECT_FALSE(Exists(paths_.executable));
       EXPECT_TRUE(Exists(paths_.primaryShortcut));
       EXPECT_TRUE(Owned());

@@ -131,17 +131,21 @@ TEST_F(RemoveTest, SecondRemovalIsRefused) {
 }
 
 TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
-  const std::vector<const wchar_t*> order = {kExecutable, kReadme, kMarker};
+  // The shortcuts go after the payload and before the marker.
+  const std::vector<std::wstring> order = {TargetFile(kExecutable), TargetFile(kReadme),
+                                           profile_.primaryShortcut(), TargetFile(kMarker)};
   for (std::size_t failing = 0; failing < order.size(); ++failing) {
-    SCOPED_TRACE(testing::PrintToString(std::wstring(order[failing])));
+    SCOPED_TRACE(testing::PrintToString(order[failing]));
     DeleteTree(target_);
     InstallWithLegacyShortcut();
-    const std::wstring blocked = TargetFile(order[failing]);
+    const std::wstring& blocked = order[failing];
     std::unique_ptr<HeldFile> reader;
-    if (std::wstring(order[failing]) == kMarker) {
-      // A directory in its place would unmark the directory; a reader that
-      // forbids deletion keeps the marker readable but undeletable.
-      reader = std::make_unique<HeldFile>(blocked, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (failing >= 2) {
+      // A directory in the marker's place would unmark the directory; a
+      // reader that forbids deletion keeps it readable but undeletable. The
+      // link is held unreadable: it may be ours, so it must not be orphaned.
+      reader = std::make_unique<HeldFile>(blocked,
+                                          failing == 2 ? 0 : FILE_SHARE_READ | FILE_SHARE_WRITE);
     } else {
       ASSERT_TRUE(DeleteFileW(blocked.c_str()));
       MakeDirectories(blocked);
@@ -151,12 +155,14 @@ TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
     EXPECT_EQ(run.failure, kCannotRemove);
     EXPECT_EQ(run.exitCode, 1u);
     for (std::size_t i = 0; i < order.size(); ++i) {
-      EXPECT_EQ(PathExists(TargetFile(order[i])), i >= failing) << "entry " << i;
+      EXPECT_EQ(PathExists(order[i]), i >= failing) << "entry " << i;
     }
-    // The shortcuts go after the payload and before the marker.
-    const bool shortcutsKept = std::wstring(order[failing]) != kMarker;
-    EXPECT_EQ(PathExists(profile_.primaryShortcut()), shortcutsKept);
-    EXPECT_EQ(PathExists(profile_.legacyShortcut()), shortcutsKept);
+    EXPECT_EQ(PathExists(profile_.legacyShortcut()), failing < 2);
+    if (!reader) continue;
+    // Once the hold is gone, the next removal finishes.
+    reader.reset();
+    EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
+    ExpectEverythingRemoved();
   }
 }
 
