@@ -17,6 +17,17 @@ namespace orvanta {
 // Every later version keeps this name.
 inline constexpr wchar_t kRunLockPrefix[] = L"Global\\Orvanta.Native.Setup.";
 
+// How long a run waits behind another: without bound only when it has
+// brought the other run's open dialog to the front, so the user sees why
+// nothing else shows. Otherwise (a quiet run, or a holder whose dialog is on
+// another desktop, or that hangs) a bound long enough for a large payload on
+// a slow disk, so that neither a script nor a double-click waits unseen for
+// good.
+inline constexpr DWORD kUnseenRunWaitMs = 5 * 60 * 1000;
+constexpr DWORD RunLockWaitBound(bool dialogShown) noexcept {
+  return dialogShown ? INFINITE : kUnseenRunWaitMs;
+}
+
 // The user's mutex, null when it could be neither created nor opened, or when
 // another account made an object of that name first. The user alone may wait
 // on it and release it, and owns it even when an elevated run made it. Held

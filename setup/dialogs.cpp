@@ -30,14 +30,15 @@ void ShowFailure(std::string_view text) {
   MessageBoxW(nullptr, wide.c_str(), kFailureTitle, MB_OK | MB_ICONERROR);
 }
 
-void BringOpenDialogToFront() {
+bool BringOpenDialogToFront() {
   for (const wchar_t* title : {kSetupTitle, kCompletionTitle, kFailureTitle}) {
     // The class of a message box.
     if (HWND dialog = FindWindowW(L"#32770", title)) {
       SetForegroundWindow(dialog);
-      return;
+      return true;
     }
   }
+  return false;
 }
 
 }  // namespace orvanta

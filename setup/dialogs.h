@@ -23,8 +23,9 @@ bool AskToStartApplication();
 // Shows an error's narrow text.
 void ShowFailure(std::string_view text);
 
-// Brings another run's open message box, if any, to the front. Windows lets a
-// process do so when the user has just started it.
-void BringOpenDialogToFront();
+// Brings another run's open message box, if any, to the front; false when
+// none was found. Windows lets a process do so when the user has just started
+// it, and finds only the windows of the caller's own desktop.
+bool BringOpenDialogToFront();
 
 }  // namespace orvanta

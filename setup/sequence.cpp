@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <optional>
 
 #include "base/errors.h"
 #include "base/path.h"
@@ -58,21 +59,15 @@ void RunConfirmedSequence(SetupOptions& options) {
   }
 }
 
-// How long a run without dialogs waits behind another run: a large payload
-// on a slow disk takes minutes, and a script must not hang for good behind a
-// dialog that nobody answers.
-constexpr DWORD kQuietRunWaitMs = 5 * 60 * 1000;
-
-// A run with dialogs waits as long as the other run takes, and first brings
-// that run's open dialog to the front, so that the user sees why nothing else
-// shows. A quiet one gives up after its bound, unseen and having changed
-// nothing.
+// A run with dialogs that found the other run's open dialog and brought it
+// to the front waits as long as that run takes; any other gives up after its
+// bound, having changed nothing, a quiet one unseen.
 void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
   const bool quiet = CommandLineAsksForQuiet();
   if (lock.Wait(0)) return;
-  if (!quiet) BringOpenDialogToFront();
-  if (lock.Wait(quiet ? kQuietRunWaitMs : INFINITE)) return;
-  options.quiet = true;
+  const bool dialogShown = !quiet && BringOpenDialogToFront();
+  if (lock.Wait(RunLockWaitBound(dialogShown))) return;
+  options.quiet = quiet;
   throw SetupError("Another setup run did not end");
 }
 
@@ -96,11 +91,13 @@ int RunSetup() {
   SetupOptions options;
   // Held until the run ends, its failure dialog included.
   RunLock lock(kRunLockPrefix);
+  // Started only once the lock is held (a long wait in a COM apartment that
+  // pumps no messages would hold up whoever calls into it), and released
+  // only after the last dialog.
+  std::optional<ComApartment> com;
   try {
     WaitForOtherRuns(lock, options);
-    // Only once the lock is held: a long wait in a COM apartment that pumps
-    // no messages would hold up whoever calls into it.
-    const ComApartment com;
+    com.emplace();
     RunConfirmedSequence(options);
     return 0;
   } catch (const std::exception& error) {

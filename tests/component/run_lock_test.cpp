@@ -79,6 +79,13 @@ TEST(RunLockTest, MutexOfTheNameOwnedByAnotherAccountIsNotWaitedOn) {
   ReleaseMutex(squatter.get());
 }
 
+// Only a run that has brought the holder's dialog to the front waits without
+// bound; a quiet one, or one that found no dialog on its desktop, gives up.
+TEST(RunLockTest, OnlyARunThatShowedTheHoldersDialogWaitsWithoutBound) {
+  EXPECT_EQ(RunLockWaitBound(true), INFINITE);
+  EXPECT_EQ(RunLockWaitBound(false), 5u * 60 * 1000);
+}
+
 // A holder that does not end until told: the lock is held by another thread,
 // as by another run, for as long as the waiter looks.
 TEST(RunLockTest, QuietWaitGivesUpAfterItsBoundAndTakesTheLockOnceFree) {
