@@ -192,25 +192,33 @@ class TraceReader {
   int files_ = 0;
 };
 
-// Runs the command once with the relay trace of the file calls on. Wine
-// writes it to the standard error that the test shares with its children,
-// which the test's command line names as a file.
-std::vector<Op> Record(const Scenario& scenario) {
+// The relay lines of the functions named (separated by ';') that the
+// programs the action starts write. Wine writes them to the standard error
+// that the test shares with its children, which the test's command line
+// names as a file.
+template <class Action>
+std::string RelayTrace(const std::wstring& functions, Action action) {
   const std::wstring& traceFile = TestInputs().relayTrace;
   const std::size_t offset = e2e::ReadBytes(traceFile).value_or("").size();
-  EXPECT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, kRelayKey, L"RelayInclude", REG_SZ, kRelayed,
-                            sizeof(kRelayed)),
-            ERROR_SUCCESS);
+  EXPECT_EQ(
+      RegSetKeyValueW(HKEY_CURRENT_USER, kRelayKey, L"RelayInclude", REG_SZ, functions.c_str(),
+                      static_cast<DWORD>((functions.size() + 1) * sizeof(wchar_t))),
+      ERROR_SUCCESS);
   SetEnvironmentVariableW(L"WINEDEBUG", L"-all,+relay");
-  {
-    Process run(scenario.program, scenario.arguments);
-    EXPECT_EQ(run.Wait(), std::optional<DWORD>(0)) << scenario.name << ": the recorded run failed";
-  }
+  action();
   SetEnvironmentVariableW(L"WINEDEBUG", L"-all");
   RegDeleteKeyValueW(HKEY_CURRENT_USER, kRelayKey, L"RelayInclude");
+  return e2e::ReadBytes(traceFile).value_or("").substr(offset);
+}
+
+// Runs the command once with the relay trace of the file calls on.
+std::vector<Op> Record(const Scenario& scenario) {
+  const std::string text = RelayTrace(kRelayed, [&] {
+    Process run(scenario.program, scenario.arguments);
+    EXPECT_EQ(run.Wait(), std::optional<DWORD>(0)) << scenario.name << ": the recorded run failed";
+  });
   TraceReader reader;
-  const std::string text = e2e::ReadBytes(traceFile).value_or("");
-  for (std::size_t at = offset, end; at < text.size(); at = end + 1) {
+  for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
     end = std::min(text.find('\n', at), text.size());
     reader.Line(text.substr(at, end - at));
   }
@@ -219,7 +227,7 @@ std::vector<Op> Record(const Scenario& scenario) {
       << " relay lines in a form this recorder does not know, the first: "
       << reader.unreadable.front();
   EXPECT_GT(reader.calls, 0u) << scenario.name << ": no recorded call in the relay trace "
-                              << Narrow(traceFile);
+                              << Narrow(TestInputs().relayTrace);
   return reader.ops;
 }
 
@@ -553,6 +561,30 @@ TEST(PowerCutTest, RelayLinesOfWine8AndWine10ReadAlike) {
     EXPECT_EQ(ops, row.ops) << "Wine " << row.wine;
     EXPECT_EQ(reader.unreadable.size(), row.unreadable) << "Wine " << row.wine;
   }
+}
+
+// COM is released after the last dialog has closed, on a failure too: here
+// the refusal of a removal from a folder that holds no install.
+TEST(PowerCutTest, ComIsReleasedAfterTheFailureDialog) {
+  if (TestInputs().relayTrace.empty()) {
+    GTEST_SKIP() << "the calls are traced with Wine's relay trace, which Windows lacks";
+  }
+  const Profile profile;
+  e2e::Outcome run;
+  std::string trace = RelayTrace(L"MessageBoxW;CoUninitialize", [&] {
+    run = e2e::RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove"});
+  });
+  EXPECT_EQ(run.failure, L"Directory was not installed by Orvanta");
+  // Wine names the DLL (user32, combase or ole32) in either case. A call's
+  // line ends in "ret=", its return's in "retval= ... ret=".
+  std::transform(trace.begin(), trace.end(), trace.begin(), [](char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+  });
+  const std::size_t closed = trace.rfind(".messageboxw() retval=");
+  const std::size_t released = trace.rfind(".couninitialize() ret=");
+  ASSERT_NE(closed, std::string::npos) << "no dialog in the relay trace";
+  ASSERT_NE(released, std::string::npos) << "COM never released";
+  EXPECT_GT(released, closed) << "COM released before the failure dialog closed";
 }
 
 TEST(PowerCutTest, EveryCutOfAnInstallIsFinishedByTheNextInstall) {
