@@ -29,8 +29,10 @@ constexpr DWORD RunLockWaitBound(bool dialogShown) noexcept {
 }
 
 // The user's mutex, null when it could be neither created nor opened, or when
-// another account made an object of that name first. The user alone may wait
-// on it and release it, and owns it even when an elevated run made it. Held
+// what has that name was made by another account or with another entry or
+// label (a low-integrity process of the user may make it first): the run then
+// goes on unlocked. The user alone may wait on it and release it, and owns it
+// even when an elevated run made it; no lower integrity level opens it. Held
 // by the thread that waited, from a successful wait until the owner goes. The
 // system releases it as abandoned when its holder dies, so it can never go
 // stale.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "base/descriptors.h"
 #include "base/errors.h"
 #include "base/exists.h"
 #include "base/path.h"
@@ -25,8 +26,14 @@ std::vector<std::wstring> MissingChain(const std::wstring& directory) {
 
 void CreateDirectoryChain(const std::wstring& directory) {
   const std::vector<std::wstring> missing = MissingChain(ExtendedLengthPath(directory));
+  if (missing.empty()) return;
+  const LocalPtr<wchar_t> sid = ProcessUserSid();
+  const LocalPtr<void> descriptor = InstallFolderDescriptor(sid.get());
+  if (!sid || !descriptor) throw FilesystemError("create_directories", GetLastError(), directory);
+  // A file system without security (FAT) ignores the descriptor.
+  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
   for (auto step = missing.rbegin(); step != missing.rend(); ++step) {
-    if (CreateDirectoryW(step->c_str(), nullptr)) continue;
+    if (CreateDirectoryW(step->c_str(), &attributes)) continue;
     const DWORD code = GetLastError();
     // Another process may have made it in between.
     if (!IsDirectory(*step)) throw FilesystemError("create_directories", code, directory);

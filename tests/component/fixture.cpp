@@ -1,6 +1,7 @@
 #include "component/fixture.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include <atomic>
 #include <stdexcept>
@@ -115,6 +116,21 @@ HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
 
 bool UnderWine() {
   return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+std::wstring SidText(PSID sid) {
+  wchar_t* text = nullptr;
+  EXPECT_TRUE(ConvertSidToStringSidW(sid, &text));
+  const LocalPtr<wchar_t> owned(text);
+  return text != nullptr ? text : L"";
+}
+
+std::wstring UserSid() {
+  alignas(TOKEN_USER) BYTE token[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD size = 0;
+  EXPECT_TRUE(
+      GetTokenInformation(GetCurrentProcessToken(), TokenUser, token, sizeof(token), &size));
+  return SidText(reinterpret_cast<TOKEN_USER*>(token)->User.Sid);
 }
 
 MomentaryHold::MomentaryHold(const std::wstring& path, DWORD milliseconds, DWORD share)

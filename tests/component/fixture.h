@@ -47,6 +47,10 @@ HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
 // Whether the tests run under Wine rather than Windows.
 bool UnderWine();
 
+// A SID as text, and that of the user the test runs as.
+std::wstring SidText(PSID sid);
+std::wstring UserSid();
+
 // Holds a file as a virus scanner holds one it glances at (read, sharing only
 // reading unless told otherwise) and lets go after the given time on a thread
 // of its own. The destructor waits for the release.

@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <thread>
+
+#include "base/text.h"
+#include "component/fixture.h"
 
 namespace orvanta::test {
 namespace {
@@ -19,21 +23,6 @@ std::wstring TestLockPrefix() {
   return std::wstring(kRunLockPrefix) + L"test-" + std::to_wstring(GetCurrentProcessId()) + L".";
 }
 
-std::wstring SidText(PSID sid) {
-  wchar_t* text = nullptr;
-  EXPECT_TRUE(ConvertSidToStringSidW(sid, &text));
-  const LocalPtr<wchar_t> owned(text);
-  return text != nullptr ? text : L"";
-}
-
-std::wstring UserSid() {
-  alignas(TOKEN_USER) BYTE token[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD size = 0;
-  EXPECT_TRUE(
-      GetTokenInformation(GetCurrentProcessToken(), TokenUser, token, sizeof(token), &size));
-  return SidText(reinterpret_cast<TOKEN_USER*>(token)->User.Sid);
-}
-
 // Whichever token made it (an elevated one would give Administrators alone),
 // the user owns the lock and alone may wait on it and release it.
 TEST(RunLockTest, MutexNamedWithTheUsersSidGrantsThatUserAlone) {
@@ -44,9 +33,11 @@ TEST(RunLockTest, MutexNamedWithTheUsersSidGrantsThatUserAlone) {
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_EQ(GetSecurityInfo(mutex.get(), SE_KERNEL_OBJECT,
-                            OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                            &dacl, nullptr, &descriptor),
+  PACL label = nullptr;
+  ASSERT_EQ(GetSecurityInfo(
+                mutex.get(), SE_KERNEL_OBJECT,
+                OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION | LABEL_SECURITY_INFORMATION,
+                &owner, nullptr, &dacl, &label, &descriptor),
             ERROR_SUCCESS);
   const LocalPtr<void> owned(descriptor);
   EXPECT_EQ(SidText(owner), UserSid());
@@ -56,27 +47,44 @@ TEST(RunLockTest, MutexNamedWithTheUsersSidGrantsThatUserAlone) {
   EXPECT_EQ(entry->Header.AceType, ACCESS_ALLOWED_ACE_TYPE);
   EXPECT_EQ(entry->Mask, static_cast<DWORD>(SYNCHRONIZE | MUTEX_MODIFY_STATE));
   EXPECT_EQ(SidText(&entry->SidStart), UserSid());
+  // Where the system reports the label: medium, with no read, write or wait
+  // from below.
+  if (label != nullptr && label->AceCount > 0) {
+    SYSTEM_MANDATORY_LABEL_ACE* mark = nullptr;
+    ASSERT_TRUE(GetAce(label, 0, reinterpret_cast<void**>(&mark)));
+    EXPECT_EQ(mark->Mask, static_cast<DWORD>(SYSTEM_MANDATORY_LABEL_NO_WRITE_UP |
+                                             SYSTEM_MANDATORY_LABEL_NO_READ_UP |
+                                             SYSTEM_MANDATORY_LABEL_NO_EXECUTE_UP));
+    EXPECT_EQ(SidText(&mark->SidStart), L"S-1-16-8192");
+  }
 }
 
-// Another account that makes the name first neither holds nor blocks the
-// user's runs: they go on unlocked.
-TEST(RunLockTest, MutexOfTheNameOwnedByAnotherAccountIsNotWaitedOn) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
-      L"O:SYD:(A;;GA;;;WD)", SDDL_REVISION_1, &descriptor, nullptr));
-  const LocalPtr<void> owned(descriptor);
-  SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
-  const std::wstring name = TestLockPrefix() + UserSid();
-  const KernelHandle squatter(
-      CreateMutexExW(&attributes, name.c_str(), CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS));
-  const DWORD error = GetLastError();
-  if (!squatter && error == ERROR_INVALID_OWNER) {
-    GTEST_SKIP() << "Windows makes an object owned by another account only with the restore "
-                    "privilege enabled";
+// Another account that makes the name first, or a process of the user's own
+// (at low integrity, say) that makes it with another entry, neither holds nor
+// blocks the user's runs: they go on unlocked.
+TEST(RunLockTest, MutexOfTheNameMadeByAnotherAccountOrWithAnotherEntryIsNotWaitedOn) {
+  for (const std::wstring& sddl :
+       {std::wstring(L"O:SYD:(A;;GA;;;WD)"), L"O:" + UserSid() + L"D:(A;;GA;;;WD)"}) {
+    SCOPED_TRACE(NarrowFileText(sddl));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
+                                                                     &descriptor, nullptr));
+    const LocalPtr<void> owned(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    const std::wstring name = TestLockPrefix() + UserSid();
+    const KernelHandle squatter(
+        CreateMutexExW(&attributes, name.c_str(), CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS));
+    const DWORD error = GetLastError();
+    if (!squatter && error == ERROR_INVALID_OWNER) {
+      std::printf(
+          "not run: Windows makes an object owned by another account only with the "
+          "restore privilege enabled\n");
+      continue;
+    }
+    ASSERT_TRUE(squatter) << "error " << error;
+    std::thread([] { EXPECT_TRUE(RunLock(TestLockPrefix().c_str()).Wait(0)); }).join();
+    ReleaseMutex(squatter.get());
   }
-  ASSERT_TRUE(squatter) << "error " << error;
-  std::thread([] { EXPECT_TRUE(RunLock(TestLockPrefix().c_str()).Wait(0)); }).join();
-  ReleaseMutex(squatter.get());
 }
 
 // Only a run that has brought the holder's dialog to the front waits without

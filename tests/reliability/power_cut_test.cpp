@@ -116,6 +116,8 @@ class TraceReader {
  public:
   std::vector<Op> ops;
   std::vector<std::string> unreadable;
+  // Folders made with no descriptor, and so with whatever their parent grants.
+  std::vector<std::wstring> undescribed;
   std::size_t calls = 0;
 
   void Line(const std::string& line) {
@@ -183,6 +185,7 @@ class TraceReader {
       const Kind kind = f[0] == 'D'   ? Kind::kDelete
                         : f[0] == 'C' ? Kind::kMakeDir
                                       : Kind::kRemoveDir;
+      if (kind == Kind::kMakeDir && Hex(a[1]) == 0) undescribed.push_back(a[0]);
       ops.push_back({kind, a[0], {}, 0, -1});
     }
   }
@@ -228,6 +231,9 @@ std::vector<Op> Record(const Scenario& scenario) {
       << reader.unreadable.front();
   EXPECT_GT(reader.calls, 0u) << scenario.name << ": no recorded call in the relay trace "
                               << Narrow(TestInputs().relayTrace);
+  for (const std::wstring& folder : reader.undescribed) {
+    ADD_FAILURE() << scenario.name << ": made without a descriptor: " << Narrow(folder);
+  }
   return reader.ops;
 }
 
