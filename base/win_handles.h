@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include <memory>
+#include <type_traits>
 
 // One owner for each kind of Windows resource that the program holds.
 namespace orvanta {
@@ -46,6 +47,12 @@ struct LocalFreer {
 // Memory that the system allocated with LocalAlloc for the caller.
 template <class T>
 using LocalPtr = std::unique_ptr<T, LocalFreer>;
+
+struct LibraryFreer {
+  void operator()(HMODULE library) const noexcept { FreeLibrary(library); }
+};
+// A DLL loaded at run time.
+using LibraryPtr = std::unique_ptr<std::remove_pointer_t<HMODULE>, LibraryFreer>;
 
 // COM on this thread, apartment-threaded, released when the scope ends.
 class ComApartment {

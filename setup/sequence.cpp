@@ -17,6 +17,7 @@
 #include "install/ownership.h"
 #include "install/remove.h"
 #include "setup/dialogs.h"
+#include "setup/elevation.h"
 #include "setup/options.h"
 #include "shell/shortcut.h"
 
@@ -44,6 +45,7 @@ InstallPaths PathsFor(const std::wstring& targetDir) {
 void RunConfirmedSequence(SetupOptions& options) {
   options.targetDir = ResolveInstallLocation();
   ParseCommandLine(options);
+  RefuseRunForAnotherUser();
   InstallPaths paths = PathsFor(NormaliseTarget(options.targetDir));
   // Decided once, before the dialog: both sequences act on this answer.
   const bool owned = IsOwnedDirectory(paths.targetDir);
