@@ -445,6 +445,7 @@ std::string CutContext(const Scenario& scenario, const Profile& profile, const s
 
 void Explore(const Scenario& scenario, std::size_t expectedOps) {
   if (TestInputs().relayTrace.empty()) {
+    ASSERT_FALSE(e2e::UnderWine()) << "no --relay-trace to record the file calls with";
     GTEST_SKIP() << "the file calls are recorded with Wine's relay trace, which Windows lacks";
   }
   Profile profile;
