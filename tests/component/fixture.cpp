@@ -34,31 +34,6 @@ void ComponentTest::TearDown() {
 
 std::wstring ComponentTest::Path(std::wstring_view name) const { return AppendPath(dir_, name); }
 
-void WriteBytes(const std::wstring& path, std::string_view bytes) {
-  const FileHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
-  DWORD written = 0;
-  if (!file.valid() ||
-      !WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-      written != bytes.size()) {
-    throw std::runtime_error("cannot write test file");
-  }
-}
-
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-  const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  return bytes;
-}
-
 std::string PayloadBytes(const char* name) {
   // Wide, so that a build folder with letters outside the code page is found.
   const std::wstring path = std::wstring(ORVANTA_COMPONENT_PAYLOAD_DIR) + L"/" +
@@ -112,10 +87,6 @@ void RemoveTree(const std::wstring& directory) {
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
   return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
-}
-
-bool UnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
 }
 
 std::wstring SidText(PSID sid) {

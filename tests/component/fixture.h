@@ -3,11 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/win_handles.h"
+#include "shared/files.h"
+#include "shared/wine.h"
 
 // What every component test needs: COM on the thread and a fresh directory
 // under %TEMP%, both gone again when the test ends, failed or not.
@@ -27,10 +28,6 @@ class ComponentTest : public ::testing::Test {
   std::wstring dir_;
 };
 
-// Writes the bytes as the whole file, creating or truncating it.
-void WriteBytes(const std::wstring& path, std::string_view bytes);
-// The whole file, or nothing when it cannot be opened.
-std::optional<std::string> ReadBytes(const std::wstring& path);
 // A file of the generated test payloads, read from the build tree.
 std::string PayloadBytes(const char* name);
 
@@ -43,9 +40,6 @@ void RemoveTree(const std::wstring& directory);
 // Opens an existing file as another program would, to hold it while a test
 // runs; the caller owns the handle at once: FileHandle held(OpenHeld(...)).
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
-
-// Whether the tests run under Wine rather than Windows.
-bool UnderWine();
 
 // A SID as text, and that of the user the test runs as.
 std::wstring SidText(PSID sid);

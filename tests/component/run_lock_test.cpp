@@ -98,15 +98,25 @@ TEST(RunLockTest, OnlyARunThatShowedTheHoldersDialogWaitsWithoutBound) {
 // as by another run, for as long as the waiter looks.
 TEST(RunLockTest, QuietWaitGivesUpAfterItsBoundAndTakesTheLockOnceFree) {
   const std::wstring prefix = TestLockPrefix();
-  HANDLE taken = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  const KernelHandle taken(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+  const KernelHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
   std::thread holder([&] {
     RunLock lock(prefix.c_str());
     EXPECT_TRUE(lock.Wait(kHangMs));
-    SetEvent(taken);
-    WaitForSingleObject(release, kHangMs);
+    SetEvent(taken.get());
+    WaitForSingleObject(release.get(), kHangMs);
   });
-  ASSERT_EQ(WaitForSingleObject(taken, kHangMs), WAIT_OBJECT_0);
+  // A thread still joinable when a failed assertion leaves would end the
+  // whole run: the holder is let go and joined on every path.
+  const struct HolderJoin {
+    std::thread& thread;
+    HANDLE release;
+    ~HolderJoin() {
+      SetEvent(release);
+      if (thread.joinable()) thread.join();
+    }
+  } joinHolder{holder, release.get()};
+  ASSERT_EQ(WaitForSingleObject(taken.get(), kHangMs), WAIT_OBJECT_0);
 
   RunLock waiter(prefix.c_str());
   constexpr DWORD kBoundMs = 300;
@@ -115,11 +125,9 @@ TEST(RunLockTest, QuietWaitGivesUpAfterItsBoundAndTakesTheLockOnceFree) {
   // A timed wait may end up to one clock tick early.
   EXPECT_GE(GetTickCount64() - start + 32, kBoundMs);
 
-  SetEvent(release);
+  SetEvent(release.get());
   holder.join();
   EXPECT_TRUE(waiter.Wait(kHangMs));
-  CloseHandle(release);
-  CloseHandle(taken);
 }
 
 }  // namespace

@@ -1,57 +1,19 @@
 #include "shell/shortcut.h"
 
 #include <gtest/gtest.h>
-#include <shlobj.h>
-#include <wrl/client.h>
 
 #include <algorithm>
-#include <vector>
+#include <optional>
 
 #include "base/exists.h"
 #include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
 #include "raw_link.h"
-
-using Microsoft::WRL::ComPtr;
+#include "shared/shell_link.h"
 
 namespace orvanta::test {
 namespace {
-
-// A link as a fresh shell-link object reads it back from disk.
-struct LoadedLink {
-  std::wstring target;
-  std::wstring workingDirectory;
-  std::wstring icon;
-  int iconIndex = -1;
-  std::wstring description;
-};
-
-LoadedLink LoadLink(const std::wstring& file) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> persist;
-  LoadedLink loaded;
-  if (FAILED(
-          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
-      FAILED(link.As(&persist)) || FAILED(persist->Load(file.c_str(), STGM_READ))) {
-    ADD_FAILURE() << "link does not load";
-    return loaded;
-  }
-  std::vector<wchar_t> buffer(32768, L'\0');
-  const int size = static_cast<int>(buffer.size());
-  link->GetPath(buffer.data(), size, nullptr, SLGP_RAWPATH);
-  loaded.target = buffer.data();
-  std::fill(buffer.begin(), buffer.end(), L'\0');
-  link->GetWorkingDirectory(buffer.data(), size);
-  loaded.workingDirectory = buffer.data();
-  std::fill(buffer.begin(), buffer.end(), L'\0');
-  link->GetIconLocation(buffer.data(), size, &loaded.iconIndex);
-  loaded.icon = buffer.data();
-  std::fill(buffer.begin(), buffer.end(), L'\0');
-  link->GetDescription(buffer.data(), size);
-  loaded.description = buffer.data();
-  return loaded;
-}
 
 class ShortcutTest : public ComponentTest {
  protected:
@@ -75,26 +37,27 @@ class ShortcutTest : public ComponentTest {
 
 TEST_F(ShortcutTest, CreatedShortcutLoadsBackWithEveryProperty) {
   CreateShortcut(Exe(), paths_.primaryShortcut);
-  const LoadedLink link = LoadLink(paths_.primaryShortcut);
-  EXPECT_EQ(link.target, Exe());
-  EXPECT_EQ(link.workingDirectory, Path(L"App"));
-  EXPECT_EQ(link.icon, Exe());
-  EXPECT_EQ(link.iconIndex, 0);
-  EXPECT_EQ(link.description, L"Orvanta 演示计时器");
+  const std::optional<LinkFields> link = ReadLink(paths_.primaryShortcut);
+  ASSERT_TRUE(link.has_value());
+  EXPECT_EQ(link->target, Exe());
+  EXPECT_EQ(link->workingDirectory, Path(L"App"));
+  EXPECT_EQ(link->iconPath, Exe());
+  EXPECT_EQ(link->iconIndex, 0);
+  EXPECT_EQ(link->description, L"Orvanta 演示计时器");
   EXPECT_EQ(paths_.primaryShortcut, Path(L"Programs\\Orvanta 演示计时器.lnk"));
 }
 
 TEST_F(ShortcutTest, WorkingDirectoryDropsTrailingSeparators) {
   CreateShortcut(Path(L"App\\\\Orvanta.exe"), Link(L"doubled.lnk"));
-  EXPECT_EQ(LoadLink(Link(L"doubled.lnk")).workingDirectory, Path(L"App"));
+  EXPECT_EQ(ReadLink(Link(L"doubled.lnk")).value().workingDirectory, Path(L"App"));
   CreateShortcut(Path(L"App\\Sub\\"), Link(L"trailing.lnk"));
-  EXPECT_EQ(LoadLink(Link(L"trailing.lnk")).workingDirectory, Path(L"App\\Sub"));
+  EXPECT_EQ(ReadLink(Link(L"trailing.lnk")).value().workingDirectory, Path(L"App\\Sub"));
 }
 
 TEST_F(ShortcutTest, CreateShortcutReplacesExistingFile) {
   WriteBytes(paths_.primaryShortcut, "not a link");
   CreateShortcut(Exe(), paths_.primaryShortcut);
-  EXPECT_EQ(LoadLink(paths_.primaryShortcut).target, Exe());
+  EXPECT_EQ(ReadLink(paths_.primaryShortcut).value().target, Exe());
 }
 
 TEST_F(ShortcutTest, SaveIntoMissingFolderFails) {
@@ -132,7 +95,7 @@ TEST_F(ShortcutTest, StoredTargetMatchesSpellingsOfTheSamePath) {
     // comparison; Windows rebuilds the path it gives, and there this shows
     // only that the rebuilt path matches.
     if (UnderWine()) {
-      ASSERT_EQ(LoadLink(Link(L"spelling.lnk")).target, WidenFileText(stored));
+      ASSERT_EQ(ReadLink(Link(L"spelling.lnk")).value().target, WidenFileText(stored));
     }
     EXPECT_TRUE(ShortcutPointsAt(Link(L"spelling.lnk"), Exe())) << stored;
   }
@@ -222,7 +185,7 @@ TEST_F(ShortcutTest, PlacementKeepsForeignLegacyShortcut) {
   CreateShortcut(Path(L"Other\\Orvanta.exe"), paths_.legacyShortcut);
   PlaceShortcut(paths_);
   EXPECT_TRUE(ShortcutPointsAt(paths_.primaryShortcut, Exe()));
-  EXPECT_EQ(LoadLink(paths_.legacyShortcut).target, Path(L"Other\\Orvanta.exe"));
+  EXPECT_EQ(ReadLink(paths_.legacyShortcut).value().target, Path(L"Other\\Orvanta.exe"));
 }
 
 TEST_F(ShortcutTest, LegacyShortcutStaysWhenPrimaryCannotBeSaved) {

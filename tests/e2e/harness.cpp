@@ -1,8 +1,6 @@
 #include "e2e/harness.h"
 
 #include <objbase.h>
-#include <propkey.h>
-#include <propsys.h>
 #include <shlobj.h>
 #include <wrl/client.h>
 
@@ -250,11 +248,6 @@ std::wstring WindowsPath(std::wstring_view path) {
   return windows;
 }
 
-bool UnderWine() {
-  const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
-
 Profile::Profile() : Profile(L"Local") {}
 
 Profile::Profile(const std::wstring& localFolderName) : root_(UniqueTempDirectory()) {
@@ -410,30 +403,6 @@ std::wstring FailureTextAfterConfirming(const std::vector<std::wstring>& argumen
   return AnswerFailure(run);
 }
 
-std::optional<std::string> ReadBytes(const std::wstring& path) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) {
-    bytes.append(buffer, read);
-  }
-  CloseHandle(file);
-  return bytes;
-}
-
-void WriteBytes(const std::wstring& path, const std::string& bytes) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot write test file";
-  DWORD written = 0;
-  WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  CloseHandle(file);
-  ASSERT_EQ(written, bytes.size());
-}
-
 bool PathExists(const std::wstring& path) {
   return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -518,38 +487,6 @@ RunningApplication::~RunningApplication() {
 
 bool RunningApplication::running() const {
   return process_.hProcess != nullptr && WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT;
-}
-
-std::optional<LinkFields> ReadLink(const std::wstring& path) {
-  ComPtr<IShellLinkW> link;
-  ComPtr<IPersistFile> file;
-  if (FAILED(
-          CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&link))) ||
-      FAILED(link.As(&file)) || FAILED(file->Load(path.c_str(), STGM_READ))) {
-    return std::nullopt;
-  }
-  LinkFields fields;
-  std::vector<wchar_t> buffer(32768, L'\0');
-  link->GetPath(buffer.data(), 32768, nullptr, SLGP_RAWPATH);
-  fields.target = buffer.data();
-  buffer.assign(32768, L'\0');
-  link->GetWorkingDirectory(buffer.data(), 32768);
-  fields.workingDirectory = buffer.data();
-  buffer.assign(32768, L'\0');
-  link->GetIconLocation(buffer.data(), 32768, &fields.iconIndex);
-  fields.iconPath = buffer.data();
-  buffer.assign(32768, L'\0');
-  link->GetDescription(buffer.data(), 32768);
-  fields.description = buffer.data();
-  ComPtr<IPropertyStore> properties;
-  PROPVARIANT id;
-  PropVariantInit(&id);
-  if (SUCCEEDED(link.As(&properties)) &&
-      SUCCEEDED(properties->GetValue(PKEY_AppUserModel_ID, &id)) && id.vt == VT_LPWSTR) {
-    fields.appUserModelId = id.pwszVal;
-  }
-  PropVariantClear(&id);
-  return fields;
 }
 
 void WriteLink(const std::wstring& path, const std::wstring& target) {

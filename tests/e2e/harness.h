@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+#include "shared/files.h"
+#include "shared/shell_link.h"
+#include "shared/wine.h"
+
 // Runs the built setup program as a user or a script would, in a profile of
 // its own, and looks at what it did: its dialogs, its exit code, the files.
 namespace orvanta::e2e {
@@ -24,7 +28,7 @@ std::wstring WindowsPath(std::wstring_view path);
 
 // Whether the tests run under Wine, which differs from Windows where some
 // tests look; those tests skip there and say why.
-bool UnderWine();
+using test::UnderWine;
 
 // Starts a program as CreateProcessW does, from `directory` when one is
 // given. When Windows refuses, fails the test with the command line and the
@@ -127,8 +131,8 @@ std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
 std::wstring FailureTextAfterConfirming(const std::vector<std::wstring>& arguments);
 
 // Files.
-std::optional<std::string> ReadBytes(const std::wstring& path);
-void WriteBytes(const std::wstring& path, const std::string& bytes);
+using test::ReadBytes;
+using test::WriteBytes;
 bool PathExists(const std::wstring& path);
 std::vector<std::wstring> ListNames(const std::wstring& directory);
 void MakeDirectories(const std::wstring& path);
@@ -163,15 +167,8 @@ class RunningApplication {
 };
 
 // Shell links.
-struct LinkFields {
-  std::wstring target;
-  std::wstring workingDirectory;
-  std::wstring iconPath;
-  int iconIndex = -1;
-  std::wstring description;
-  std::wstring appUserModelId;  // empty when the link has none
-};
-std::optional<LinkFields> ReadLink(const std::wstring& path);
+using test::LinkFields;
+using test::ReadLink;
 void WriteLink(const std::wstring& path, const std::wstring& target);
 
 // The started application: its window's label shows its working directory.

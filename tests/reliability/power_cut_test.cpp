@@ -459,6 +459,7 @@ std::string CutContext(const Scenario& scenario, const Profile& profile, const s
 
 void Explore(const Scenario& scenario, std::size_t expectedOps) {
   if (TestInputs().relayTrace.empty()) {
+    ASSERT_FALSE(e2e::UnderWine()) << "no --relay-trace to record the file calls with";
     GTEST_SKIP() << "the file calls are recorded with Wine's relay trace, which Windows lacks";
   }
   Profile profile;
@@ -573,6 +574,7 @@ TEST(PowerCutTest, RelayLinesOfWine8AndWine10ReadAlike) {
 // the refusal of a removal from a folder that holds no install.
 TEST(PowerCutTest, ComIsReleasedAfterTheFailureDialog) {
   if (TestInputs().relayTrace.empty()) {
+    ASSERT_FALSE(e2e::UnderWine()) << "no --relay-trace to trace the calls with";
     GTEST_SKIP() << "the calls are traced with Wine's relay trace, which Windows lacks";
   }
   const Profile profile;

@@ -46,10 +46,6 @@ std::wstring PathOfLength(std::wstring base, std::size_t length) {
   return base;
 }
 
-bool UnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
-}
-
 void Report(const char* what, const Outcome& install, const Outcome& removal) {
   std::printf("%s: install %s; removal %s\n", what, Describe(install).c_str(),
               Describe(removal).c_str());
@@ -76,7 +72,7 @@ void InstallAndRemove(const char* what, const e2e::Profile& profile, const std::
   constexpr std::wstring_view kExtended = L"\\\\?\\";
   const std::wstring plain = target.starts_with(kExtended) ? target.substr(4) : target;
   const std::wstring executable = plain + L"\\Orvanta.exe";
-  if (link->target != executable && UnderWine() && executable.size() >= MAX_PATH - 1) {
+  if (link->target != executable && e2e::UnderWine() && executable.size() >= MAX_PATH - 1) {
     GTEST_SKIP() << what << ": Wine's shell link stored \"" << Narrow(link->target)
                  << "\" for a path of " << executable.size() << " characters";
   }
