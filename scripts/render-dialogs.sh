@@ -27,13 +27,16 @@ out=$ORVANTA_DIALOGS_OUT
 
 # capture TITLE FILE: waits for the window, saves it as PNG once two captures
 # in a row have the same pixels (a loaded machine paints late), prints its id.
+# The wait is bounded by the clock, as long as scripts/wine-run's kill: on a
+# loaded machine each look itself takes long, so a count of looks ran out
+# before a slow start had drawn its window.
 capture() {
-  local id="" previous="" now=""
-  for _ in $(seq 600); do
+  local id="" previous="" now="" deadline=$((SECONDS + 240))
+  while [ -z "$id" ] && [ "$SECONDS" -lt "$deadline" ]; do
     id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) && [ -n "$id" ] && break
     sleep 0.2
   done
-  [ -n "$id" ] || { echo "no window titled $1 after 600 looks" >&2; return 1; }
+  [ -n "$id" ] || { echo "no window titled $1 within 240 s" >&2; return 1; }
   for _ in $(seq 100); do
     import -window "$id" "$2"
     now=$(identify -format '%#' "$2")
