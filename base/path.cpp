@@ -239,13 +239,13 @@ bool IsRootOnly(std::wstring_view path) noexcept {
 
 bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
-  const std::size_t from = std::max(VolumeRootLength(absolute), existing);
-  const Elements elements = SplitElements(absolute.substr(VolumeRootLength(absolute)));
-  // An empty view stands for a separator and points nowhere in the path.
-  return std::any_of(elements.begin(), elements.end(), [&](std::wstring_view element) {
-    return !element.empty() && IsUnusableElement(element) &&
-           static_cast<std::size_t>(element.data() - absolute.data()) >= from;
-  });
+  for (std::size_t pos = VolumeRootLength(absolute); pos < absolute.size();) {
+    std::size_t end = pos;
+    while (end < absolute.size() && !IsSeparator(absolute[end])) ++end;
+    if (pos >= existing && IsUnusableElement(absolute.substr(pos, end - pos))) return true;
+    pos = SkipSeparators(absolute, end);
+  }
+  return false;
 }
 
 std::wstring ParentPath(std::wstring_view path) {
