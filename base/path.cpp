@@ -30,10 +30,15 @@ std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
   return pos;
 }
 
+// The end of the name that starts at pos: the next separator, or the path's end.
+std::size_t NameEnd(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+  return pos;
+}
+
 // The end of the element that starts at pos, and of the separators after it.
 std::size_t SkipElement(std::wstring_view path, std::size_t pos) noexcept {
-  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
-  return SkipSeparators(path, pos);
+  return SkipSeparators(path, NameEnd(path, pos));
 }
 
 wchar_t FoldAscii(wchar_t c) noexcept {
@@ -53,7 +58,7 @@ Elements SplitElements(std::wstring_view rest) {
       ++pos;
       continue;
     }
-    const auto end = std::find_if(rest.begin() + pos, rest.end(), IsSeparator) - rest.begin();
+    const std::size_t end = NameEnd(rest, pos);
     elements.push_back(rest.substr(pos, end - pos));
     pos = end;
   }
@@ -146,8 +151,7 @@ std::size_t RootNameLength(std::wstring_view path) noexcept {
   if (!IsSeparator(path[0])) return 0;
   if (HasDevicePrefix(path)) return 3;
   if (path.size() >= 3 && IsSeparator(path[1]) && !IsSeparator(path[2])) {
-    const auto end = std::find_if(path.begin() + 3, path.end(), IsSeparator);
-    return static_cast<std::size_t>(end - path.begin());
+    return NameEnd(path, 3);
   }
   return 0;
 }
@@ -230,8 +234,7 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   if (root == path.size()) return true;
   if (!HasDevicePrefix(path)) return false;
   const std::wstring_view rest = path.substr(root);
-  const auto end =
-      static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin());
+  const std::size_t end = NameEnd(rest, 0);
   const std::wstring_view name = rest.substr(0, end);
   const bool volume = (name.size() == 2 && HasDriveDesignator(name)) || IsVolumeGuidName(name);
   return volume && SkipSeparators(rest, end) == rest.size();
@@ -240,8 +243,7 @@ bool IsRootOnly(std::wstring_view path) noexcept {
 bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
   for (std::size_t pos = VolumeRootLength(absolute); pos < absolute.size();) {
-    std::size_t end = pos;
-    while (end < absolute.size() && !IsSeparator(absolute[end])) ++end;
+    const std::size_t end = NameEnd(absolute, pos);
     if (pos >= existing && IsUnusableElement(absolute.substr(pos, end - pos))) return true;
     pos = SkipSeparators(absolute, end);
   }
