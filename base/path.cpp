@@ -180,8 +180,8 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
   const std::size_t rootName = RootNameLength(path);
   const bool driveAbsolute = rootName == 2 && path.size() > 2 && IsSeparator(path[2]);
   const bool unc = rootName > 2;
-  if (driveAbsolute) return L"\\\\?\\" + LexicallyNormal(path);
-  if (unc) return L"\\\\?\\UNC" + LexicallyNormal(path).substr(1);
+  if (driveAbsolute) return LexicallyNormal(path).insert(0, L"\\\\?\\");
+  if (unc) return LexicallyNormal(path).replace(0, 1, L"\\\\?\\UNC");
   return std::wstring(path);
 }
 

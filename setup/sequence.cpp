@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include <exception>
+#include <utility>
 
 #include "base/errors.h"
 #include "base/path.h"
@@ -48,9 +49,9 @@ void RunConfirmedSequence(SetupOptions& options) {
   const bool owned = IsOwnedDirectory(paths.targetDir);
   if (!options.quiet && !ConfirmWithUser(options.remove, paths.targetDir)) return;
 
-  const ShortcutPaths shortcuts = StartMenuShortcutPaths();
-  paths.primaryShortcut = shortcuts.primary;
-  paths.legacyShortcut = shortcuts.legacy;
+  ShortcutPaths shortcuts = StartMenuShortcutPaths();
+  paths.primaryShortcut = std::move(shortcuts.primary);
+  paths.legacyShortcut = std::move(shortcuts.legacy);
   if (options.remove) {
     RunRemove(paths, owned);
   } else {
