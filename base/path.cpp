@@ -30,10 +30,15 @@ std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
   return pos;
 }
 
+// The end of the name that starts at pos: the next separator, or the path's end.
+std::size_t NameEnd(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+  return pos;
+}
+
 // The end of the element that starts at pos, and of the separators after it.
 std::size_t SkipElement(std::wstring_view path, std::size_t pos) noexcept {
-  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
-  return SkipSeparators(path, pos);
+  return SkipSeparators(path, NameEnd(path, pos));
 }
 
 wchar_t FoldAscii(wchar_t c) noexcept {
@@ -53,7 +58,7 @@ Elements SplitElements(std::wstring_view rest) {
       ++pos;
       continue;
     }
-    const auto end = std::find_if(rest.begin() + pos, rest.end(), IsSeparator) - rest.begin();
+    const std::size_t end = NameEnd(rest, pos);
     elements.push_back(rest.substr(pos, end - pos));
     pos = end;
   }
@@ -146,8 +151,7 @@ std::size_t RootNameLength(std::wstring_view path) noexcept {
   if (!IsSeparator(path[0])) return 0;
   if (HasDevicePrefix(path)) return 3;
   if (path.size() >= 3 && IsSeparator(path[1]) && !IsSeparator(path[2])) {
-    const auto end = std::find_if(path.begin() + 3, path.end(), IsSeparator);
-    return static_cast<std::size_t>(end - path.begin());
+    return NameEnd(path, 3);
   }
   return 0;
 }
@@ -176,8 +180,8 @@ std::wstring ExtendedLengthPath(std::wstring_view path) {
   const std::size_t rootName = RootNameLength(path);
   const bool driveAbsolute = rootName == 2 && path.size() > 2 && IsSeparator(path[2]);
   const bool unc = rootName > 2;
-  if (driveAbsolute) return L"\\\\?\\" + LexicallyNormal(path);
-  if (unc) return L"\\\\?\\UNC" + LexicallyNormal(path).substr(1);
+  if (driveAbsolute) return LexicallyNormal(path).insert(0, L"\\\\?\\");
+  if (unc) return LexicallyNormal(path).replace(0, 1, L"\\\\?\\UNC");
   return std::wstring(path);
 }
 
@@ -230,8 +234,7 @@ bool IsRootOnly(std::wstring_view path) noexcept {
   if (root == path.size()) return true;
   if (!HasDevicePrefix(path)) return false;
   const std::wstring_view rest = path.substr(root);
-  const auto end =
-      static_cast<std::size_t>(std::find_if(rest.begin(), rest.end(), IsSeparator) - rest.begin());
+  const std::size_t end = NameEnd(rest, 0);
   const std::wstring_view name = rest.substr(0, end);
   const bool volume = (name.size() == 2 && HasDriveDesignator(name)) || IsVolumeGuidName(name);
   return volume && SkipSeparators(rest, end) == rest.size();
@@ -239,13 +242,12 @@ bool IsRootOnly(std::wstring_view path) noexcept {
 
 bool HasUnusableName(std::wstring_view given, std::wstring_view absolute, std::size_t existing) {
   if (IsLocalDevicePath(absolute) && !IsLocalDevicePath(given)) return true;
-  const std::size_t from = std::max(VolumeRootLength(absolute), existing);
-  const Elements elements = SplitElements(absolute.substr(VolumeRootLength(absolute)));
-  // An empty view stands for a separator and points nowhere in the path.
-  return std::any_of(elements.begin(), elements.end(), [&](std::wstring_view element) {
-    return !element.empty() && IsUnusableElement(element) &&
-           static_cast<std::size_t>(element.data() - absolute.data()) >= from;
-  });
+  for (std::size_t pos = VolumeRootLength(absolute); pos < absolute.size();) {
+    const std::size_t end = NameEnd(absolute, pos);
+    if (pos >= existing && IsUnusableElement(absolute.substr(pos, end - pos))) return true;
+    pos = SkipSeparators(absolute, end);
+  }
+  return false;
 }
 
 std::wstring ParentPath(std::wstring_view path) {

@@ -12,19 +12,19 @@
 namespace orvanta {
 namespace {
 
-// Reads at most kMarkerHeadSize bytes: a huge or endless file is never read whole.
-std::string ReadHead(HANDLE file) {
-  std::string head(kMarkerHeadSize, '\0');
-  std::size_t filled = 0;
-  while (filled < head.size()) {
+// Whether the file begins with the marker line. Reads at most kMarkerHeadSize
+// bytes: a huge or endless file is never read whole.
+bool HasMarkerHead(HANDLE file) {
+  char head[kMarkerHeadSize];
+  DWORD filled = 0;
+  while (filled < kMarkerHeadSize) {
     DWORD read = 0;
-    const DWORD wanted = static_cast<DWORD>(head.size() - filled);
-    if (!ReadFile(file, head.data() + filled, wanted, &read, nullptr)) return {};
+    const DWORD wanted = static_cast<DWORD>(kMarkerHeadSize - filled);
+    if (!ReadFile(file, head + filled, wanted, &read, nullptr)) return false;
     if (read == 0) break;
     filled += read;
   }
-  head.resize(filled);
-  return head;
+  return IsMarkerHead(std::string_view(head, filled));
 }
 
 }  // namespace
@@ -34,7 +34,7 @@ bool IsOwnedDirectory(const std::wstring& directory) {
   const FileHandle file(CreateFileW(marker.c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-  return file.valid() && IsMarkerHead(ReadHead(file.get()));
+  return file.valid() && HasMarkerHead(file.get());
 }
 
 void WriteMarker(const std::wstring& directory) {

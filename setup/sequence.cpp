@@ -5,6 +5,7 @@
 
 #include <exception>
 #include <optional>
+#include <utility>
 
 #include "base/errors.h"
 #include "base/path.h"
@@ -51,9 +52,9 @@ void RunConfirmedSequence(SetupOptions& options) {
   const bool owned = IsOwnedDirectory(paths.targetDir);
   if (!options.quiet && !ConfirmWithUser(options.remove, paths.targetDir)) return;
 
-  const ShortcutPaths shortcuts = StartMenuShortcutPaths();
-  paths.primaryShortcut = shortcuts.primary;
-  paths.legacyShortcut = shortcuts.legacy;
+  ShortcutPaths shortcuts = StartMenuShortcutPaths();
+  paths.primaryShortcut = std::move(shortcuts.primary);
+  paths.legacyShortcut = std::move(shortcuts.legacy);
   if (options.remove) {
     RunRemove(paths, owned);
   } else {
