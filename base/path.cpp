@@ -4,6 +4,17 @@
 #include <vector>
 
 namespace orvanta {
+
+std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && IsSeparator(path[pos])) ++pos;
+  return pos;
+}
+
+std::size_t NameEnd(std::wstring_view path, std::size_t pos) noexcept {
+  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+  return pos;
+}
+
 namespace {
 
 constexpr wchar_t kPreferred = L'\\';
@@ -23,17 +34,6 @@ bool HasDevicePrefix(std::wstring_view p) noexcept {
   const bool slashSlash = IsSeparator(p[1]) && (p[2] == L'?' || p[2] == L'.');
   const bool questionPair = p[1] == L'?' && p[2] == L'?';
   return slashSlash || questionPair;
-}
-
-std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept {
-  while (pos < path.size() && IsSeparator(path[pos])) ++pos;
-  return pos;
-}
-
-// The end of the name that starts at pos: the next separator, or the path's end.
-std::size_t NameEnd(std::wstring_view path, std::size_t pos) noexcept {
-  while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
-  return pos;
 }
 
 // The end of the element that starts at pos, and of the separators after it.

@@ -12,6 +12,12 @@ namespace orvanta {
 
 bool IsSeparator(wchar_t c) noexcept;
 
+// The first position at or after pos that is not a separator.
+std::size_t SkipSeparators(std::wstring_view path, std::size_t pos) noexcept;
+
+// The end of the name that starts at pos: the next separator, or the path's end.
+std::size_t NameEnd(std::wstring_view path, std::size_t pos) noexcept;
+
 // Length of the root name: "C:" (a drive designator), "\\?", "\\.", "\??"
 // (device prefixes) or "\\server"; 0 when the path has none.
 std::size_t RootNameLength(std::wstring_view path) noexcept;

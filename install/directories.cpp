@@ -11,17 +11,16 @@ namespace orvanta {
 
 void CreateDirectoryChain(const std::wstring& directory) {
   const std::wstring path = ExtendedLengthPath(directory);
+  // Shallowest first, one name at a time below the deepest existing directory.
+  std::size_t end = SkipSeparators(path, DeepestExistingDirectory(path).size());
+  if (end == path.size()) return;
   const LocalPtr<wchar_t> sid = ProcessUserSid();
   const LocalPtr<void> descriptor = InstallFolderDescriptor(sid.get());
   if (!sid || !descriptor) throw FilesystemError("create_directories", GetLastError(), directory);
   // A file system without security (FAT) ignores the descriptor.
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
-  // Shallowest first, one name at a time below the deepest existing directory.
-  std::size_t end = DeepestExistingDirectory(path).size();
-  for (;;) {
-    while (end < path.size() && IsSeparator(path[end])) ++end;
-    if (end == path.size()) return;
-    while (end < path.size() && !IsSeparator(path[end])) ++end;
+  for (; end < path.size(); end = SkipSeparators(path, end)) {
+    end = NameEnd(path, end);
     const std::wstring step = path.substr(0, end);
     if (CreateDirectoryW(step.c_str(), &attributes)) continue;
     const DWORD code = GetLastError();

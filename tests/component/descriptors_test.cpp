@@ -1,7 +1,6 @@
 #include "base/descriptors.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -14,14 +13,6 @@
 
 namespace orvanta::test {
 namespace {
-
-LocalPtr<void> FromSddl(const std::wstring& text) {
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
-                                                                   &descriptor, nullptr))
-      << NarrowFileText(text);
-  return LocalPtr<void>(descriptor);
-}
 
 // "P" for a protected DACL, then each entry as type, inheritance, rights and
 // SID, in their order.

@@ -8,6 +8,7 @@
 
 #include "base/errors.h"
 #include "base/path.h"
+#include "base/text.h"
 
 namespace orvanta::test {
 namespace {
@@ -87,6 +88,14 @@ void RemoveTree(const std::wstring& directory) {
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share) {
   return CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                      nullptr);
+}
+
+LocalPtr<void> FromSddl(const std::wstring& text) {
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  EXPECT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(text.c_str(), SDDL_REVISION_1,
+                                                                   &descriptor, nullptr))
+      << NarrowFileText(text);
+  return LocalPtr<void>(descriptor);
 }
 
 std::wstring SidText(PSID sid) {

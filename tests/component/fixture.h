@@ -41,6 +41,10 @@ void RemoveTree(const std::wstring& directory);
 // runs; the caller owns the handle at once: FileHandle held(OpenHeld(...)).
 HANDLE OpenHeld(const std::wstring& path, DWORD access, DWORD share);
 
+// The security descriptor that the SDDL text describes; a test failure when
+// it does not parse.
+LocalPtr<void> FromSddl(const std::wstring& text);
+
 // A SID as text, and that of the user the test runs as.
 std::wstring SidText(PSID sid);
 std::wstring UserSid();

@@ -1,7 +1,6 @@
 #include "base/run_lock.h"
 
 #include <aclapi.h>
-#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -66,11 +65,9 @@ TEST(RunLockTest, MutexOfTheNameMadeByAnotherAccountOrWithAnotherEntryIsNotWaite
   for (const std::wstring& sddl :
        {std::wstring(L"O:SYD:(A;;GA;;;WD)"), L"O:" + UserSid() + L"D:(A;;GA;;;WD)"}) {
     SCOPED_TRACE(NarrowFileText(sddl));
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1,
-                                                                     &descriptor, nullptr));
-    const LocalPtr<void> owned(descriptor);
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor, FALSE};
+    const LocalPtr<void> descriptor = FromSddl(sddl);
+    ASSERT_TRUE(descriptor);
+    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
     const std::wstring name = TestLockPrefix() + UserSid();
     const KernelHandle squatter(
         CreateMutexExW(&attributes, name.c_str(), CREATE_MUTEX_INITIAL_OWNER, MUTEX_ALL_ACCESS));
