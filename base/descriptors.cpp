@@ -10,8 +10,7 @@ namespace {
 // 0x100001 is SYNCHRONIZE | MUTEX_MODIFY_STATE: what waiting and releasing
 // need. An elevated token would make Administrators the owner.
 constexpr wchar_t kRunLock[] = L"O:%sD:P(A;;0x100001;;;%s)S:(ML;;NWNRNX;;;ME)";
-constexpr wchar_t kInstallFolder[] =
-    L"D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;AU)";
+constexpr wchar_t kInstallFolder[] = L"D:P(A;OICI;FA;;;%s)(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
 // The format's %s, once or twice, is the SID.
 LocalPtr<void> FromSddl(const wchar_t* format, const wchar_t* sid) noexcept {
@@ -52,12 +51,12 @@ Parts PartsOf(PSECURITY_DESCRIPTOR descriptor) noexcept {
 
 }  // namespace
 
-LocalPtr<wchar_t> ProcessUserSid() noexcept {
-  alignas(TOKEN_USER) BYTE token[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+LocalPtr<wchar_t> TokenUserSid(HANDLE token) noexcept {
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   DWORD size = 0;
   wchar_t* text = nullptr;
-  if (GetTokenInformation(GetCurrentProcessToken(), TokenUser, token, sizeof(token), &size)) {
-    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(token)->User.Sid, &text);
+  if (GetTokenInformation(token, TokenUser, user, sizeof(user), &size)) {
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &text);
   }
   return LocalPtr<wchar_t>(text);
 }

@@ -9,9 +9,12 @@
 // it; its integrity label), with the user's SID put in at run time.
 namespace orvanta {
 
-// The SID of the user that the process runs as, as text; the same user
-// whether the token is elevated or not. Null when the token cannot be read.
-LocalPtr<wchar_t> ProcessUserSid() noexcept;
+// The SID of the user of a token, as text; for the process's own, the same
+// user whether it is elevated or not. Null when the token cannot be read.
+LocalPtr<wchar_t> TokenUserSid(HANDLE token) noexcept;
+inline LocalPtr<wchar_t> ProcessUserSid() noexcept {
+  return TokenUserSid(GetCurrentProcessToken());
+}
 
 // The run lock: owned by the user, who alone may wait on it and release it.
 // Labelled medium, the level of a plain run, with no read, write or wait for
@@ -19,11 +22,13 @@ LocalPtr<wchar_t> ProcessUserSid() noexcept;
 // integrity can neither open it nor hold it. Null when it cannot be built.
 LocalPtr<void> RunLockDescriptor(const wchar_t* userSid) noexcept;
 
-// A folder that the install creates, and by inheritance every folder and
-// file below it: as under Program Files, the user, SYSTEM and Administrators
-// may change it, and every other signed-in user may only read and run it.
-// Protected, so that what a parent grants (Authenticated Users may modify
-// whatever is made below C:\) does not reach it. Null when it cannot be built.
+// A folder that the install creates outside the user's profile, and by
+// inheritance every folder and file below it: as in a profile, the user,
+// SYSTEM and Administrators have it all and no one else anything, not even
+// read (a file is as readable as its own DACL says, whatever the folders
+// above it say). Protected, so that what a parent grants (Authenticated Users
+// may modify whatever is made below C:\) does not reach it. Null when it
+// cannot be built.
 LocalPtr<void> InstallFolderDescriptor(const wchar_t* userSid) noexcept;
 
 // Whether a descriptor found on an object has exactly the owner, the one

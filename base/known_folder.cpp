@@ -5,12 +5,19 @@
 
 namespace orvanta {
 
-std::wstring KnownFolderPath(REFKNOWNFOLDERID folder) {
+CoTaskMemPtr<wchar_t> FindKnownFolder(REFKNOWNFOLDERID folder) noexcept {
   wchar_t* path = nullptr;
   const HRESULT result = SHGetKnownFolderPath(folder, KF_FLAG_DEFAULT, nullptr, &path);
-  const CoTaskMemPtr<wchar_t> owner(path);
-  if (FAILED(result) || path == nullptr) throw SetupError("Cannot locate user folder");
-  return std::wstring(path);
+  // The caller frees what the shell gave, whether it succeeded or not.
+  CoTaskMemPtr<wchar_t> owner(path);
+  if (FAILED(result)) owner.reset();
+  return owner;
+}
+
+std::wstring KnownFolderPath(REFKNOWNFOLDERID folder) {
+  const CoTaskMemPtr<wchar_t> path = FindKnownFolder(folder);
+  if (!path) throw SetupError("Cannot locate user folder");
+  return std::wstring(path.get());
 }
 
 }  // namespace orvanta

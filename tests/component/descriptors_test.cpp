@@ -39,30 +39,61 @@ std::vector<std::wstring> DaclLines(PSECURITY_DESCRIPTOR descriptor) {
 
 // Folders and files below inherit every entry (OBJECT_INHERIT_ACE |
 // CONTAINER_INHERIT_ACE, 3): FILE_ALL_ACCESS (2032127) for the user, SYSTEM
-// and Administrators, read and execute (1179817) for Authenticated Users.
+// and Administrators, and nothing for anyone else.
 std::vector<std::wstring> InstallFolderLines() {
-  return {L"P", L"0 3 2032127 " + UserSid(), L"0 3 2032127 S-1-5-18", L"0 3 2032127 S-1-5-32-544",
-          L"0 3 1179817 S-1-5-11"};
+  return {L"P", L"0 3 2032127 " + UserSid(), L"0 3 2032127 S-1-5-18", L"0 3 2032127 S-1-5-32-544"};
 }
 
-TEST(DescriptorTest, InstallFolderLetsOnlyTheUserSystemAndAdministratorsChangeIt) {
+TEST(DescriptorTest, InstallFolderLetsOnlyTheUserSystemAndAdministratorsIn) {
   const LocalPtr<wchar_t> sid = ProcessUserSid();
   ASSERT_TRUE(sid);
   EXPECT_EQ(sid.get(), UserSid());
   EXPECT_EQ(DaclLines(InstallFolderDescriptor(sid.get()).get()), InstallFolderLines());
 }
 
+// Folders made in the profile inherit as all there do, since later programs
+// share one such as Programs; on a network volume too, since the server may
+// know the user by another SID. Elsewhere they are protected.
+TEST(DescriptorTest, OnlyFoldersMadeOnALocalVolumeOutsideTheProfileAreProtected) {
+  const struct {
+    const wchar_t* directory;
+    const wchar_t* profile;
+    bool remoteDrive;
+    bool protects;
+  } rows[] = {
+      {L"C:\\Users\\Ann\\AppData\\Local\\Programs\\Orvanta", L"C:\\Users\\Ann", false, false},
+      {L"c:\\users\\ANN\\Orvanta", L"C:\\Users\\Ann", false, false},
+      {L"C:\\Users\\Ann\\", L"C:\\Users\\Ann\\", false, false},
+      {L"C:\\Users\\Anna\\Orvanta", L"C:\\Users\\Ann", false, true},
+      {L"C:\\Users\\An", L"C:\\Users\\Ann", false, true},
+      {L"D:\\Tools\\Orvanta", L"C:\\Users\\Ann", false, true},
+      {L"C:\\Users\\Ann\\Orvanta", L"", false, true},  // no profile to tell
+      {L"\\\\?\\Volume{0b1e}\\Orvanta", L"C:\\Users\\Ann", false, true},
+      {L"\\\\server\\share\\Orvanta", L"C:\\Users\\Ann", false, false},
+      {L"\\\\s\\share\\Orvanta", L"C:\\Users\\Ann", false, false},
+      {L"Z:\\Tools\\Orvanta", L"C:\\Users\\Ann", true, false},
+  };
+  for (const auto& row : rows) {
+    EXPECT_EQ(ProtectsNewFolders(row.directory, row.profile, row.remoteDrive), row.protects)
+        << NarrowFileText(row.directory) << " in " << NarrowFileText(row.profile);
+  }
+}
+
 using CreatedFolderTest = ComponentTest;
 
-// Below a folder that lets Everyone change whatever is made in it, as the
-// root of a data drive does for Authenticated Users: each folder made takes
-// none of that.
+// Below a folder outside the profile that lets Everyone change whatever is
+// made in it, as the root of a data drive does for Authenticated Users: each
+// folder made takes none of that.
 TEST_F(CreatedFolderTest, EveryFolderMadeIsLockedToTheUserBelowAnOpenParent) {
-  const std::wstring open = Path(L"open");
+  const std::wstring open = L"C:\\orvanta-open-" + std::to_wstring(GetCurrentProcessId());
   const LocalPtr<void> everyone =
       FromSddl(L"D:P(A;OICI;0x1301bf;;;WD)(A;OICI;FA;;;" + UserSid() + L")");
   SECURITY_ATTRIBUTES attributes{sizeof(attributes), everyone.get(), FALSE};
-  ASSERT_TRUE(CreateDirectoryW(open.c_str(), &attributes));
+  ASSERT_TRUE(CreateDirectoryW(open.c_str(), &attributes)) << "error " << GetLastError();
+  const struct Cleanup {
+    const std::wstring& tree;
+    ~Cleanup() { RemoveTree(tree); }
+  } cleanup{open};
   CreateDirectoryChain(open + L"\\Apps\\Orvanta");
   for (const std::wstring& made : {open + L"\\Apps", open + L"\\Apps\\Orvanta"}) {
     PSECURITY_DESCRIPTOR found = nullptr;
@@ -73,7 +104,7 @@ TEST_F(CreatedFolderTest, EveryFolderMadeIsLockedToTheUserBelowAnOpenParent) {
     if (DaclLines(found)[0] != L"P") {
       ASSERT_TRUE(UnderWine()) << "the folder keeps no protected DACL";
       GTEST_SKIP() << "this Wine keeps no folder's DACL, only Unix mode bits made from it; the "
-                      "power-cut check shows every folder created with a descriptor";
+                      "power-cut check shows which folders are made with one";
     }
     EXPECT_EQ(DaclLines(found), InstallFolderLines()) << NarrowFileText(made);
   }

@@ -116,8 +116,9 @@ class TraceReader {
  public:
   std::vector<Op> ops;
   std::vector<std::string> unreadable;
-  // Folders made with no descriptor, and so with whatever their parent grants.
-  std::vector<std::wstring> undescribed;
+  // Folders made with a descriptor of their own, not with what their parent
+  // grants as every folder in the profile is.
+  std::vector<std::wstring> described;
   std::size_t calls = 0;
 
   void Line(const std::string& line) {
@@ -185,7 +186,7 @@ class TraceReader {
       const Kind kind = f[0] == 'D'   ? Kind::kDelete
                         : f[0] == 'C' ? Kind::kMakeDir
                                       : Kind::kRemoveDir;
-      if (kind == Kind::kMakeDir && Hex(a[1]) == 0) undescribed.push_back(a[0]);
+      if (kind == Kind::kMakeDir && Hex(a[1]) != 0) described.push_back(a[0]);
       ops.push_back({kind, a[0], {}, 0, -1});
     }
   }
@@ -231,8 +232,9 @@ std::vector<Op> Record(const Scenario& scenario) {
       << reader.unreadable.front();
   EXPECT_GT(reader.calls, 0u) << scenario.name << ": no recorded call in the relay trace "
                               << Narrow(TestInputs().relayTrace);
-  for (const std::wstring& folder : reader.undescribed) {
-    ADD_FAILURE() << scenario.name << ": made without a descriptor: " << Narrow(folder);
+  // Every recorded run installs into the profile.
+  for (const std::wstring& folder : reader.described) {
+    ADD_FAILURE() << scenario.name << ": made in the profile with a descriptor: " << Narrow(folder);
   }
   return reader.ops;
 }
