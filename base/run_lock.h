@@ -17,15 +17,17 @@ namespace orvanta {
 // Every later version keeps this name.
 inline constexpr wchar_t kRunLockPrefix[] = L"Global\\Orvanta.Native.Setup.";
 
-// How long a run waits behind another: without bound only when it has
-// brought the other run's open dialog to the front, so the user sees why
-// nothing else shows. Otherwise (a quiet run, or a holder whose dialog is on
-// another desktop, or that hangs) a bound long enough for a large payload on
-// a slow disk, so that neither a script nor a double-click waits unseen for
+// How long a run waits behind another: in slices, looking for the other
+// run's dialog after each. While one is open the run waits on, so the user
+// sees why nothing else shows. Otherwise (a quiet run, a holder whose dialog
+// is on another desktop or already answered, or that hangs) it gives up once
+// no dialog has been seen for a bound long enough for a large payload on a
+// slow disk, so that neither a script nor a double-click waits unseen for
 // good.
-inline constexpr DWORD kUnseenRunWaitMs = 5 * 60 * 1000;
-constexpr DWORD RunLockWaitBound(bool dialogShown) noexcept {
-  return dialogShown ? INFINITE : kUnseenRunWaitMs;
+inline constexpr DWORD kRunWaitSliceMs = 500;
+inline constexpr ULONGLONG kUnseenRunWaitMs = 5 * 60 * 1000;
+constexpr bool KeepsWaiting(bool dialogOpen, ULONGLONG msWithoutDialog) noexcept {
+  return dialogOpen || msWithoutDialog < kUnseenRunWaitMs;
 }
 
 // The user's mutex, null when it could be neither created nor opened, or when

@@ -30,15 +30,16 @@ void ShowFailure(std::string_view text) {
   MessageBoxW(nullptr, wide.c_str(), kFailureTitle, MB_OK | MB_ICONERROR);
 }
 
-bool BringOpenDialogToFront() {
+HWND FindOtherRunsDialog() noexcept {
   for (const wchar_t* title : {kSetupTitle, kCompletionTitle, kFailureTitle}) {
     // The class of a message box.
-    if (HWND dialog = FindWindowW(L"#32770", title)) {
-      SetForegroundWindow(dialog);
-      return true;
+    for (HWND dialog = nullptr; (dialog = FindWindowExW(nullptr, dialog, L"#32770", title));) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(dialog, &process);
+      if (process != GetCurrentProcessId()) return dialog;
     }
   }
-  return false;
+  return nullptr;
 }
 
 }  // namespace orvanta

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <windows.h>
+
 #include <string>
 #include <string_view>
 
@@ -23,9 +25,8 @@ bool AskToStartApplication();
 // Shows an error's narrow text.
 void ShowFailure(std::string_view text);
 
-// Brings another run's open message box, if any, to the front; false when
-// none was found. Windows lets a process do so when the user has just started
-// it, and finds only the windows of the caller's own desktop.
-bool BringOpenDialogToFront();
+// Another process's open message box with the title of one of ours, null
+// when there is none. Only the windows of the caller's own desktop are found.
+HWND FindOtherRunsDialog() noexcept;
 
 }  // namespace orvanta

@@ -62,16 +62,23 @@ void RunConfirmedSequence(SetupOptions& options) {
   }
 }
 
-// A run with dialogs that found the other run's open dialog and brought it
-// to the front waits as long as that run takes; any other gives up after its
-// bound, having changed nothing, a quiet one unseen.
+// Waits for the other run to end. A run with dialogs brings each open dialog
+// of the other run to the front once and waits on while one is open; any
+// run gives up after the bound without one, having changed nothing, a quiet
+// one unseen. A refused foreground does not matter: the dialog is there to find.
 void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
   const bool quiet = CommandLineAsksForQuiet();
-  if (lock.Wait(0)) return;
-  const bool dialogShown = !quiet && BringOpenDialogToFront();
-  if (lock.Wait(RunLockWaitBound(dialogShown))) return;
-  options.quiet = quiet;
-  throw SetupError("Another setup run did not end");
+  HWND shown = nullptr;
+  for (ULONGLONG seen = GetTickCount64(); !lock.Wait(kRunWaitSliceMs);) {
+    const HWND dialog = quiet ? nullptr : FindOtherRunsDialog();
+    if (dialog != nullptr && dialog != shown) SetForegroundWindow(shown = dialog);
+    const ULONGLONG now = GetTickCount64();
+    if (dialog != nullptr) seen = now;
+    if (!KeepsWaiting(dialog != nullptr, now - seen)) {
+      options.quiet = quiet;
+      throw SetupError("Another setup run did not end");
+    }
+  }
 }
 
 }  // namespace

@@ -84,11 +84,23 @@ TEST(RunLockTest, MutexOfTheNameMadeByAnotherAccountOrWithAnotherEntryIsNotWaite
   }
 }
 
-// Only a run that has brought the holder's dialog to the front waits without
-// bound; a quiet one, or one that found no dialog on its desktop, gives up.
-TEST(RunLockTest, OnlyARunThatShowedTheHoldersDialogWaitsWithoutBound) {
-  EXPECT_EQ(RunLockWaitBound(true), INFINITE);
-  EXPECT_EQ(RunLockWaitBound(false), 5u * 60 * 1000);
+// After each slice a run waits on while the holder's dialog is open, and
+// gives up once none has been seen for the bound, whatever it saw before.
+TEST(RunLockTest, ARunWaitsOnWhileTheHoldersDialogIsOpenAndBoundedWithoutOne) {
+  const struct {
+    bool dialogOpen;
+    ULONGLONG msWithoutDialog;
+    bool waits;
+  } rows[] = {{true, 0, true},
+              {true, 24 * kUnseenRunWaitMs, true},
+              {false, 0, true},
+              {false, kUnseenRunWaitMs - 1, true},
+              {false, kUnseenRunWaitMs, false}};
+  for (const auto& row : rows) {
+    EXPECT_EQ(KeepsWaiting(row.dialogOpen, row.msWithoutDialog), row.waits)
+        << row.dialogOpen << " " << row.msWithoutDialog;
+  }
+  EXPECT_EQ(kUnseenRunWaitMs, 5u * 60 * 1000);
 }
 
 // A holder that does not end until told: the lock is held by another thread,
