@@ -13,14 +13,6 @@
 namespace orvanta {
 namespace {
 
-bool Elevated() noexcept {
-  TOKEN_ELEVATION elevation{};
-  DWORD size = 0;
-  return GetTokenInformation(GetCurrentProcessToken(), TokenElevation, &elevation,
-                             sizeof(elevation), &size) &&
-         elevation.TokenIsElevated != 0;
-}
-
 using QueryFunction = decltype(&WTSQuerySessionInformationW);
 using FreeFunction = decltype(&WTSFreeMemory);
 
@@ -31,17 +23,32 @@ Function SessionFunction(HMODULE library, const char* name) noexcept {
   return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
-// Fills `sid` with the SID of the user signed in to this run's session,
-// which any process may ask of its own session without a privilege; false
-// when there is none or it cannot be told. wtsapi32 is no known DLL, so it is
-// taken from System32 by name, never from the folder the program was started
-// from.
-bool SessionUser(BYTE (&sid)[SECURITY_MAX_SID_SIZE]) noexcept {
+// The user of the desktop shell's process, as text: the signed-in user, told
+// without a name lookup. An elevated run of that user may read its token;
+// another account's usually may not. Null when there is no shell or its
+// token cannot be read.
+LocalPtr<wchar_t> ShellUserSid() noexcept {
+  DWORD id = 0;
+  const HWND shell = GetShellWindow();
+  if (shell == nullptr || GetWindowThreadProcessId(shell, &id) == 0) return nullptr;
+  const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id));
+  HANDLE token = nullptr;
+  if (!process || !OpenProcessToken(process.get(), TOKEN_QUERY, &token)) return nullptr;
+  const KernelHandle owned(token);
+  return TokenUserSid(token);
+}
+
+// The SID of the user signed in to this run's session, as text, by the
+// session's account name, which any process may ask of its own session
+// without a privilege; null when there is none (session 0) or its name cannot
+// be looked up. wtsapi32 is no known DLL, so it is taken from System32 by
+// name, never from the folder the program was started from.
+LocalPtr<wchar_t> NamedSessionUserSid() noexcept {
   const LibraryPtr library(LoadLibraryExW(L"wtsapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  if (!library) return false;
+  if (!library) return nullptr;
   const auto query = SessionFunction<QueryFunction>(library.get(), "WTSQuerySessionInformationW");
   const auto free = SessionFunction<FreeFunction>(library.get(), "WTSFreeMemory");
-  if (query == nullptr || free == nullptr) return false;
+  if (query == nullptr || free == nullptr) return nullptr;
   wchar_t* names[2] = {};
   DWORD bytes = 0;
   const bool known =
@@ -52,29 +59,47 @@ bool SessionUser(BYTE (&sid)[SECURITY_MAX_SID_SIZE]) noexcept {
   wchar_t account[2 * 256 + 2];  // a domain and a user name, at most 255 and 256 characters
   if (!known || user == nullptr || *user == L'\0' || domain == nullptr ||
       lstrlenW(domain.get()) > 255 || lstrlenW(user.get()) > 256) {
-    return false;
+    return nullptr;
   }
   wsprintfW(account, L"%s\\%s", domain.get(), user.get());
+  BYTE sid[SECURITY_MAX_SID_SIZE];
   DWORD sidSize = sizeof(sid);
   wchar_t referenced[256];
   DWORD referencedSize = 256;
   SID_NAME_USE use;
-  return LookupAccountNameW(nullptr, account, sid, &sidSize, referenced, &referencedSize, &use);
+  wchar_t* text = nullptr;
+  if (LookupAccountNameW(nullptr, account, sid, &sidSize, referenced, &referencedSize, &use)) {
+    ConvertSidToStringSidW(sid, &text);
+  }
+  return LocalPtr<wchar_t>(text);
 }
+
+const wchar_t* OrEmpty(const LocalPtr<wchar_t>& text) noexcept { return text ? text.get() : L""; }
 
 }  // namespace
 
+bool RunsElevated() noexcept {
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  return GetTokenInformation(GetCurrentProcessToken(), TokenElevation, &elevation,
+                             sizeof(elevation), &size) &&
+         elevation.TokenIsElevated != 0;
+}
+
 void RefuseRunForAnotherUser() {
   // Only an elevated run asks, so a plain one loads nothing more.
-  if (!Elevated()) return;
+  if (!RunsElevated()) return;
   const LocalPtr<wchar_t> user = ProcessUserSid();
-  BYTE session[SECURITY_MAX_SID_SIZE];
-  wchar_t* text = nullptr;
-  if (!user || !SessionUser(session) || !ConvertSidToStringSidW(session, &text)) return;
-  const LocalPtr<wchar_t> sessionUser(text);
-  if (InstallsForAnotherUser(true, user.get(), sessionUser.get())) {
+  LocalPtr<wchar_t> sessionUser = ShellUserSid();
+  if (!sessionUser) sessionUser = NamedSessionUserSid();
+  if (InstallsForAnotherUser(true, OrEmpty(user), OrEmpty(sessionUser))) {
     throw SetupError("Run the setup program without administrator rights");
   }
+}
+
+bool SessionShowsNoDialogs() noexcept {
+  DWORD session = 0;
+  return ProcessIdToSessionId(GetCurrentProcessId(), &session) && session == 0;
 }
 
 }  // namespace orvanta

@@ -67,7 +67,7 @@ void RunConfirmedSequence(SetupOptions& options) {
 // run gives up after the bound without one, having changed nothing, a quiet
 // one unseen. A refused foreground does not matter: the dialog is there to find.
 void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
-  const bool quiet = CommandLineAsksForQuiet();
+  const bool quiet = options.quiet || CommandLineAsksForQuiet();
   HWND shown = nullptr;
   for (ULONGLONG seen = GetTickCount64(); !lock.Wait(kRunWaitSliceMs);) {
     const HWND dialog = quiet ? nullptr : FindOtherRunsDialog();
@@ -99,6 +99,7 @@ void RunInstall(const InstallPaths& paths, const SetupOptions& options, bool own
 
 int RunSetup() {
   SetupOptions options;
+  options.quiet = SessionShowsNoDialogs();
   // Held until the run ends, its failure dialog included.
   RunLock lock(kRunLockPrefix);
   // Started only once the lock is held (a long wait in a COM apartment that

@@ -5,7 +5,7 @@
 namespace orvanta {
 namespace {
 
-TEST(ElevationTest, OnlyAnElevatedRunOfAnotherAccountThanTheSessionsRefuses) {
+TEST(ElevationTest, AnElevatedRunGoesOnOnlyAsTheSessionsKnownUser) {
   constexpr wchar_t kUser[] = L"S-1-5-21-1-2-3-1001";
   constexpr wchar_t kAdministrator[] = L"S-1-5-21-1-2-3-500";
   struct Row {
@@ -16,10 +16,11 @@ TEST(ElevationTest, OnlyAnElevatedRunOfAnotherAccountThanTheSessionsRefuses) {
   };
   const Row rows[] = {
       {false, kUser, kUser, false},
-      {true, kUser, kUser, false},                   // the user's own elevation
-      {true, kAdministrator, kUser, true},           // another account's credentials
-      {false, kAdministrator, kUser, false},         // "run as" without elevation
-      {true, kAdministrator, L"", false},            // no session user to tell
+      {true, kUser, kUser, false},            // the user's own elevation
+      {true, kAdministrator, kUser, true},    // another account's credentials
+      {false, kAdministrator, kUser, false},  // "run as" without elevation
+      {true, kUser, L"", true},               // no session user to tell (session 0)
+      {false, kUser, L"", false},
       {true, L"S-1-5-21-1-2-3-100", kUser, true},    // differs in one digit
       {true, kUser, L"S-1-5-21-1-2-3-10011", true},  // and in length
   };
