@@ -20,6 +20,7 @@
 #include "setup/dialogs.h"
 #include "setup/elevation.h"
 #include "setup/options.h"
+#include "shell/desktop_start.h"
 #include "shell/shortcut.h"
 
 namespace orvanta {
@@ -27,9 +28,12 @@ namespace {
 
 void StartApplication(const InstallPaths& paths) {
   // Started and left alone: the setup program neither waits nor reports. The
-  // shell parses no \\?\ path.
-  ShellExecuteW(nullptr, L"open", PlainPath(paths.executable).c_str(), nullptr,
-                PlainPath(paths.targetDir).c_str(), SW_SHOWNORMAL);
+  // shell parses no \\?\ path. An elevated run's token would start it
+  // elevated, out of reach of the user's drag and drop.
+  const std::wstring program = PlainPath(paths.executable);
+  const std::wstring directory = PlainPath(paths.targetDir);
+  if (RunsElevated() && StartAsDesktopUser(program, directory)) return;
+  ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, directory.c_str(), SW_SHOWNORMAL);
 }
 
 InstallPaths PathsFor(const std::wstring& targetDir) {

@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
@@ -499,6 +500,21 @@ void WriteLink(const std::wstring& path, const std::wstring& target) {
   ASSERT_TRUE(SUCCEEDED(file->Save(path.c_str(), TRUE)));
 }
 
+namespace {
+
+DWORD ParentProcessId(DWORD processId) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  BOOL more = Process32FirstW(snapshot, &entry);
+  for (; more && entry.th32ProcessID != processId; more = Process32NextW(snapshot, &entry)) {
+  }
+  if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
+  return more ? entry.th32ParentProcessID : 0;
+}
+
+}  // namespace
+
 std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
   // The window is there before its label: waits, on its own clock, for both.
   constexpr int kDirectoryLabelId = 100;
@@ -515,6 +531,7 @@ std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
   started.workingDirectory = directory;
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);
+  started.parentId = ParentProcessId(processId);
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
                                FALSE, processId);
   if (process != nullptr) {

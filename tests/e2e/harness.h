@@ -109,6 +109,7 @@ class SetupRun {
   DWORD ExitCode(DWORD timeoutMs = kHangMs);
   // Whether any message box was seen while waiting.
   bool sawDialog() const { return sawDialog_; }
+  DWORD processId() const { return process_.dwProcessId; }
 
  private:
   std::wstring commandLine_;
@@ -175,6 +176,7 @@ void WriteLink(const std::wstring& path, const std::wstring& target);
 struct StartedApplication {
   std::wstring imagePath;
   std::wstring workingDirectory;
+  DWORD parentId = 0;  // the process that started it
 };
 std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = kHangMs);
 

@@ -128,6 +128,14 @@ TEST_F(InstallTest, YesStartsTheApplicationInTheTargetDirectory) {
   ASSERT_TRUE(started) << "the application did not start";
   EXPECT_EQ(started->workingDirectory, profile_.defaultTarget());
   EXPECT_EQ(started->imagePath, InTarget(L"Orvanta.exe"));
+  // An elevated run (every run under Wine) has the desktop's shell start it
+  // as the desktop's user; a plain run starts it itself.
+  TOKEN_ELEVATION elevation{};
+  DWORD size = 0;
+  ASSERT_TRUE(GetTokenInformation(GetCurrentProcessToken(), TokenElevation, &elevation,
+                                  sizeof(elevation), &size));
+  EXPECT_EQ(started->parentId == run.processId(), elevation.TokenIsElevated == 0)
+      << "started by the setup run: " << (started->parentId == run.processId());
 }
 
 TEST_F(InstallTest, QuietInstallShowsNoDialogAndStartsNothing) {
