@@ -65,11 +65,9 @@ TEST(DescriptorTest, OnlyFoldersMadeOnALocalVolumeOutsideTheProfileAreProtected)
       {L"c:\\users\\ANN\\Orvanta", L"C:\\Users\\Ann", false, false},
       {L"C:\\Users\\Ann\\", L"C:\\Users\\Ann\\", false, false},
       {L"C:\\Users\\Anna\\Orvanta", L"C:\\Users\\Ann", false, true},
-      {L"C:\\Users\\An", L"C:\\Users\\Ann", false, true},
       {L"D:\\Tools\\Orvanta", L"C:\\Users\\Ann", false, true},
       {L"C:\\Users\\Ann\\Orvanta", L"", false, true},  // no profile to tell
       {L"\\\\?\\Volume{0b1e}\\Orvanta", L"C:\\Users\\Ann", false, true},
-      {L"\\\\server\\share\\Orvanta", L"C:\\Users\\Ann", false, false},
       {L"\\\\s\\share\\Orvanta", L"C:\\Users\\Ann", false, false},
       {L"Z:\\Tools\\Orvanta", L"C:\\Users\\Ann", true, false},
   };
