@@ -34,7 +34,7 @@ void ApplyArgument(SetupOptions& options, std::wstring_view argument) {
       return;
     }
   }
-  if (!argument.starts_with(kTargetPrefix)) throw SetupError("Unknown setup argument");
+  if (!argument.starts_with(kTargetPrefix)) ThrowSetupError("Unknown setup argument");
   // A string made and moved in: assigning the view would repeat the
   // string's whole replace here.
   options.targetDir = std::wstring(argument.substr(kTargetPrefix.size()));

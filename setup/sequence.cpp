@@ -80,7 +80,7 @@ void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
     if (dialog != nullptr) seen = now;
     if (!KeepsWaiting(dialog != nullptr, now - seen)) {
       options.quiet = quiet;
-      throw SetupError("Another setup run did not end");
+      ThrowSetupError("Another setup run did not end");
     }
   }
 }
