@@ -18,6 +18,8 @@ bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
 
 }  // namespace
 
+std::wstring StagedPath(const std::wstring& destination) { return destination + L".new"; }
+
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures) {
   const std::wstring target = ExtendedLengthPath(destination);

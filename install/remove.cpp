@@ -32,10 +32,10 @@ bool DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& exec
 
 // The primary and legacy shortcuts, and a staged primary that a cut left.
 bool DeleteShortcutsOfOurs(const InstallPaths& paths) {
+  const std::wstring staged = StagedPath(paths.primaryShortcut);
   bool gone = true;
-  for (const std::wstring& shortcut :
-       {paths.primaryShortcut, paths.legacyShortcut, StagedPath(paths.primaryShortcut)}) {
-    gone = DeleteShortcutIfOurs(shortcut, paths.executable) && gone;
+  for (const std::wstring* shortcut : {&paths.primaryShortcut, &paths.legacyShortcut, &staged}) {
+    gone = DeleteShortcutIfOurs(*shortcut, paths.executable) && gone;
   }
   return gone;
 }
