@@ -18,6 +18,8 @@ bool WriteAllAndFlush(HANDLE file, const void* data, DWORD size) {
 
 }  // namespace
 
+std::wstring StagedPath(const std::wstring& destination) { return destination + L".new"; }
+
 void ReplaceFileContents(const std::wstring& destination, const void* data, unsigned long size,
                          const ReplaceFailures& failures) {
   const std::wstring target = ExtendedLengthPath(destination);
@@ -25,7 +27,7 @@ void ReplaceFileContents(const std::wstring& destination, const void* data, unsi
   // No sharing: nobody may read, change or delete the staged file while it is written.
   FileHandle file(CreateFileW(staged.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file.valid()) throw SetupError(failures.stage);
+  if (!file.valid()) ThrowSetupError(failures.stage);
 
   const bool written = WriteAllAndFlush(file.get(), data, size);
   file.Close();
@@ -38,7 +40,7 @@ void ReplaceFileContents(const std::wstring& destination, const void* data, unsi
       });
   if (replaced) return;
   DeleteFileWaiting(staged, deadline);
-  throw SetupError(failures.replace);
+  ThrowSetupError(failures.replace);
 }
 
 }  // namespace orvanta

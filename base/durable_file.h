@@ -13,7 +13,7 @@ struct ReplaceFailures {
 };
 
 // The name a replacement is written under before it is renamed into place.
-inline std::wstring StagedPath(const std::wstring& destination) { return destination + L".new"; }
+std::wstring StagedPath(const std::wstring& destination);
 
 // Replaces the destination's content as a whole: writes a staged file (the
 // destination with ".new" appended) in one write, forces it to disk and moves

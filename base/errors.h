@@ -33,6 +33,11 @@ class SetupError : public std::exception {
   Sentence text_;
 };
 
+// Raises SetupError with the text. Out of line, so that each of the many
+// failure sites is one call rather than the exception's allocation, set-up
+// and throw written out again.
+[[noreturn]] void ThrowSetupError(Sentence text);
+
 // A failed file-system query or operation: "op: <system message>: "<path>"".
 class FilesystemError : public std::exception {
  public:

@@ -16,7 +16,7 @@ CoTaskMemPtr<wchar_t> FindKnownFolder(REFKNOWNFOLDERID folder) noexcept {
 
 std::wstring KnownFolderPath(REFKNOWNFOLDERID folder) {
   const CoTaskMemPtr<wchar_t> path = FindKnownFolder(folder);
-  if (!path) throw SetupError("Cannot locate user folder");
+  if (!path) ThrowSetupError("Cannot locate user folder");
   return std::wstring(path.get());
 }
 

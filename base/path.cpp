@@ -1,7 +1,6 @@
 #include "base/path.h"
 
 #include <algorithm>
-#include <vector>
 
 namespace orvanta {
 
@@ -45,67 +44,25 @@ wchar_t FoldAscii(wchar_t c) noexcept {
   return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
 }
 
-// Elements of the part after the root name. An empty view stands for one
-// separator (a run of them), any other view for a file name.
-using Elements = std::vector<std::wstring_view>;
-
-Elements SplitElements(std::wstring_view rest) {
-  Elements elements;
-  std::size_t pos = 0;
-  while (pos < rest.size()) {
-    if (IsSeparator(rest[pos])) {
-      if (elements.empty() || !elements.back().empty()) elements.emplace_back();
-      ++pos;
-      continue;
-    }
-    const std::size_t end = NameEnd(rest, pos);
-    elements.push_back(rest.substr(pos, end - pos));
-    pos = end;
-  }
-  return elements;
+// The name that ends just before the separator at the end of a normalised
+// run of elements; empty when the run does not end in a name and a separator.
+std::wstring_view NameBeforeSeparator(std::wstring_view elements) noexcept {
+  if (elements.size() < 2 || elements.back() != kPreferred) return {};
+  elements.remove_suffix(1);
+  return elements.substr(elements.find_last_of(kPreferred) + 1);
 }
 
-// Erases the element at i and the separator that follows it, if any.
-void EraseWithSeparator(Elements& elements, std::size_t i) {
-  const bool separatorFollows = i + 1 < elements.size();
-  elements.erase(elements.begin() + i, elements.begin() + i + (separatorFollows ? 2 : 1));
-}
-
-void RemoveDots(Elements& elements) {
-  for (std::size_t i = 0; i < elements.size();) {
-    if (elements[i] == L".") {
-      EraseWithSeparator(elements, i);
-    } else {
-      ++i;
-    }
+// Takes a ".." into the elements normalised so far, which follow the root name:
+// it cancels the name before it (not another ".."), and refers to nothing
+// directly below the root directory. False when it stays.
+bool CancelsDotDot(std::wstring& normal, std::size_t rootName) {
+  const std::wstring_view done = std::wstring_view(normal).substr(rootName);
+  const std::wstring_view previous = NameBeforeSeparator(done);
+  if (!previous.empty() && previous != L"..") {
+    normal.resize(normal.size() - previous.size() - 1);
+    return true;
   }
-}
-
-// name\.. goes away with the separator after it, as long as any remain.
-void RemoveNameDotDotPairs(Elements& elements) {
-  for (std::size_t i = 2; i < elements.size();) {
-    const bool collapses = elements[i] == L".." && elements[i - 1].empty() &&
-                           !elements[i - 2].empty() && elements[i - 2] != L"..";
-    if (!collapses) {
-      ++i;
-      continue;
-    }
-    const std::size_t end = std::min(i + 2, elements.size());
-    elements.erase(elements.begin() + (i - 2), elements.begin() + end);
-    i = i >= 4 ? i - 2 : 2;
-  }
-}
-
-// .. directly below the root directory refers to nothing and goes away.
-void RemoveDotDotsAfterRoot(Elements& elements) {
-  if (elements.empty() || !elements.front().empty()) return;
-  for (std::size_t i = 1; i < elements.size();) {
-    if (elements[i] == L"..") {
-      EraseWithSeparator(elements, i);
-    } else {
-      ++i;
-    }
-  }
+  return done == L"\\";
 }
 
 // \\?\Volume{...}: a volume by its GUID, the root of whatever drive it is.
@@ -211,20 +168,25 @@ std::wstring LexicallyNormal(std::wstring_view path) {
   std::wstring normal(path.substr(0, rootName));
   std::replace(normal.begin(), normal.end(), L'/', kPreferred);
 
-  Elements elements = SplitElements(path.substr(rootName));
-  RemoveDots(elements);
-  RemoveNameDotDotPairs(elements);
-  RemoveDotDotsAfterRoot(elements);
-  const auto n = elements.size();
-  if (n >= 2 && elements[n - 1].empty() && elements[n - 2] == L"..") elements.pop_back();
-
-  for (const auto element : elements) {
-    if (element.empty()) {
+  // One pass: a run of separators becomes one; "." and a ".." that cancels go
+  // away together with the separators after them.
+  for (std::size_t pos = rootName; pos < path.size();) {
+    if (IsSeparator(path[pos])) {
       normal += kPreferred;
+      pos = SkipSeparators(path, pos);
+      continue;
+    }
+    const std::size_t end = NameEnd(path, pos);
+    const std::wstring_view name = path.substr(pos, end - pos);
+    if (name == L"." || (name == L".." && CancelsDotDot(normal, rootName))) {
+      pos = SkipSeparators(path, end);
     } else {
-      normal += element;
+      normal += name;
+      pos = end;
     }
   }
+  // A ".." that stays keeps no separator after it.
+  if (NameBeforeSeparator(std::wstring_view(normal).substr(rootName)) == L"..") normal.pop_back();
   if (normal.empty()) normal = L".";
   return normal;
 }

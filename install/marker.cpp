@@ -44,7 +44,7 @@ void WriteMarker(const std::wstring& directory) {
   // would be allowed to replace it.
   const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(marker).c_str());
   if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
-    throw SetupError(kFailure);
+    ThrowSetupError(kFailure);
   }
   // Staged and renamed like the payload: a marker is never truncated in
   // place, so an interrupted write cannot unmark an installed directory.

@@ -8,7 +8,7 @@ namespace orvanta {
 void CheckForUnownedFiles(const InstallPaths& paths, bool owned) {
   if (owned) return;
   for (const std::wstring* path : {&paths.executable, &paths.readme, &paths.marker}) {
-    if (Exists(*path)) throw SetupError("Target contains unowned files");
+    if (Exists(*path)) ThrowSetupError("Target contains unowned files");
   }
 }
 

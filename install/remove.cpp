@@ -19,7 +19,7 @@ constexpr char kCannotRemove[] = "Cannot remove installed file; close Orvanta fi
 
 void DeleteOwnedFile(const std::wstring& path) {
   if (!Exists(path)) return;
-  if (!DeleteFileWaiting(path)) throw SetupError(kCannotRemove);
+  if (!DeleteFileWaiting(path)) ThrowSetupError(kCannotRemove);
 }
 
 // True when the shortcut is gone or was never ours. A scanner's moment on it
@@ -32,10 +32,10 @@ bool DeleteShortcutIfOurs(const std::wstring& shortcut, const std::wstring& exec
 
 // The primary and legacy shortcuts, and a staged primary that a cut left.
 bool DeleteShortcutsOfOurs(const InstallPaths& paths) {
+  const std::wstring staged = StagedPath(paths.primaryShortcut);
   bool gone = true;
-  for (const std::wstring& shortcut :
-       {paths.primaryShortcut, paths.legacyShortcut, StagedPath(paths.primaryShortcut)}) {
-    gone = DeleteShortcutIfOurs(shortcut, paths.executable) && gone;
+  for (const std::wstring* shortcut : {&paths.primaryShortcut, &paths.legacyShortcut, &staged}) {
+    gone = DeleteShortcutIfOurs(*shortcut, paths.executable) && gone;
   }
   return gone;
 }
@@ -55,13 +55,13 @@ void RemoveEmptyDirectory(const std::wstring& directory) {
 }  // namespace
 
 void RunRemove(const InstallPaths& paths, bool owned) {
-  if (!owned) throw SetupError("Directory was not installed by Orvanta");
+  if (!owned) ThrowSetupError("Directory was not installed by Orvanta");
   DeleteOwnedFile(paths.executable);
   DeleteOwnedFile(paths.readme);
   // The marker is the last of ours to go: a removal cut anywhere before it,
   // or failed by a shortcut that could not be deleted, leaves a directory
   // that the next removal still recognises and finishes.
-  if (!DeleteShortcutsOfOurs(paths)) throw SetupError(kCannotRemove);
+  if (!DeleteShortcutsOfOurs(paths)) ThrowSetupError(kCannotRemove);
   DeleteOwnedFile(paths.marker);
   // Only an empty directory goes away; anything else the user keeps there stays.
   RemoveEmptyDirectory(paths.targetDir);

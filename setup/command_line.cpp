@@ -52,7 +52,7 @@ void ParseCommandLine(SetupOptions& options) {
 
 std::wstring NormaliseTarget(const std::wstring& target) {
   std::wstring normal = LexicallyNormal(AbsolutePath(target));
-  if (IsRootOnly(normal)) throw SetupError("A drive root cannot be used");
+  if (IsRootOnly(normal)) ThrowSetupError("A drive root cannot be used");
   // Every file call takes the extended form, which would create such a name
   // exactly as written, out of Explorer's reach. Folders that already exist
   // are the user's own and pass whatever their names.

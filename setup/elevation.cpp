@@ -93,7 +93,7 @@ void RefuseRunForAnotherUser() {
   LocalPtr<wchar_t> sessionUser = ShellUserSid();
   if (!sessionUser) sessionUser = NamedSessionUserSid();
   if (InstallsForAnotherUser(true, OrEmpty(user), OrEmpty(sessionUser))) {
-    throw SetupError("Run the setup program without administrator rights");
+    ThrowSetupError("Run the setup program without administrator rights");
   }
 }
 

@@ -7,26 +7,37 @@
 namespace orvanta {
 namespace {
 
+constexpr std::wstring_view kQuiet = L"--quiet";
 constexpr std::wstring_view kTargetPrefix = L"--target=";
+
+// The options that are given by name alone, each setting one flag.
+struct Flag {
+  std::wstring_view name;
+  bool SetupOptions::*field;
+};
+constexpr Flag kFlags[] = {
+    {kQuiet, &SetupOptions::quiet},
+    {L"--no-shortcut", &SetupOptions::noShortcut},
+    {L"--remove", &SetupOptions::remove},
+};
 
 }  // namespace
 
 bool HasQuietArgument(std::span<const std::wstring_view> arguments) noexcept {
-  return std::find(arguments.begin(), arguments.end(), L"--quiet") != arguments.end();
+  return std::ranges::find(arguments, kQuiet) != arguments.end();
 }
 
 void ApplyArgument(SetupOptions& options, std::wstring_view argument) {
-  if (argument == L"--quiet") {
-    options.quiet = true;
-  } else if (argument == L"--no-shortcut") {
-    options.noShortcut = true;
-  } else if (argument == L"--remove") {
-    options.remove = true;
-  } else if (argument.substr(0, kTargetPrefix.size()) == kTargetPrefix) {
-    options.targetDir = argument.substr(kTargetPrefix.size());
-  } else {
-    throw SetupError("Unknown setup argument");
+  for (const Flag& flag : kFlags) {
+    if (argument == flag.name) {
+      options.*flag.field = true;
+      return;
+    }
   }
+  if (!argument.starts_with(kTargetPrefix)) ThrowSetupError("Unknown setup argument");
+  // A string made and moved in: assigning the view would repeat the
+  // string's whole replace here.
+  options.targetDir = std::wstring(argument.substr(kTargetPrefix.size()));
 }
 
 }  // namespace orvanta

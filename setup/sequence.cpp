@@ -36,12 +36,12 @@ void StartApplication(const InstallPaths& paths) {
   ShellExecuteW(nullptr, L"open", program.c_str(), nullptr, directory.c_str(), SW_SHOWNORMAL);
 }
 
-InstallPaths PathsFor(const std::wstring& targetDir) {
+InstallPaths PathsFor(std::wstring targetDir) {
   InstallPaths paths;
-  paths.targetDir = targetDir;
   paths.marker = AppendPath(targetDir, kMarkerName);
   paths.executable = AppendPath(targetDir, kExecutableName);
   paths.readme = AppendPath(targetDir, kReadmeName);
+  paths.targetDir = std::move(targetDir);
   return paths;
 }
 
@@ -80,7 +80,7 @@ void WaitForOtherRuns(RunLock& lock, SetupOptions& options) {
     if (dialog != nullptr) seen = now;
     if (!KeepsWaiting(dialog != nullptr, now - seen)) {
       options.quiet = quiet;
-      throw SetupError("Another setup run did not end");
+      ThrowSetupError("Another setup run did not end");
     }
   }
 }

@@ -115,9 +115,9 @@ constexpr char kSaveFailure[] = "Cannot save shortcut";
 // the link cannot take would leave a link that points nowhere.
 ComPtr<IShellLinkW> LinkTo(const std::wstring& executable) {
   const ComPtr<IShellLinkW> link = NewShellLink();
-  if (!link) throw SetupError("Cannot create shortcut");
+  if (!link) ThrowSetupError("Cannot create shortcut");
   const std::wstring plain = PlainPath(executable);
-  if (FAILED(link->SetPath(plain.c_str()))) throw SetupError(kSaveFailure);
+  if (FAILED(link->SetPath(plain.c_str()))) ThrowSetupError(kSaveFailure);
   link->SetWorkingDirectory(ParentPath(plain).c_str());
   link->SetIconLocation(plain.c_str(), 0);
   link->SetDescription(kShortcutDescription);
@@ -134,14 +134,14 @@ std::vector<char> SerializedLink(IShellLinkW* link) {
       FAILED(CreateStreamOnHGlobal(nullptr, TRUE, &stream)) ||
       FAILED(persist->Save(stream.Get(), TRUE)) || FAILED(stream->Stat(&stat, STATFLAG_NONAME)) ||
       stat.cbSize.QuadPart > MAXDWORD) {
-    throw SetupError(kSaveFailure);
+    ThrowSetupError(kSaveFailure);
   }
   std::vector<char> bytes(static_cast<std::size_t>(stat.cbSize.QuadPart));
   ULONG read = 0;
   if (FAILED(stream->Seek({}, STREAM_SEEK_SET, nullptr)) ||
       FAILED(stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), &read)) ||
       read != bytes.size()) {
-    throw SetupError(kSaveFailure);
+    ThrowSetupError(kSaveFailure);
   }
   return bytes;
 }
@@ -197,7 +197,7 @@ void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut
   // A link stores at most MAX_PATH - 1 characters of plain target: a longer one
   // could never be read back and recognised as ours, and would block every
   // later install as another program's shortcut.
-  if (PlainPath(executable).size() >= MAX_PATH) throw SetupError(kSaveFailure);
+  if (PlainPath(executable).size() >= MAX_PATH) ThrowSetupError(kSaveFailure);
   // A file save writes the link in place, in pieces and unflushed, so a cut
   // could leave a broken link that blocks every later install. The bytes go
   // the payload's way instead: staged, flushed, renamed over the old link.
@@ -208,7 +208,7 @@ void CreateShortcut(const std::wstring& executable, const std::wstring& shortcut
 
 void CheckShortcutConflict(const InstallPaths& paths) {
   if (Exists(paths.primaryShortcut) && !ShortcutPointsAt(paths.primaryShortcut, paths.executable)) {
-    throw SetupError("The Orvanta shortcut belongs to another program");
+    ThrowSetupError("The Orvanta shortcut belongs to another program");
   }
 }
 
