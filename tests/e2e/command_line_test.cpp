@@ -9,7 +9,6 @@ namespace orvanta::e2e {
 namespace {
 
 const std::wstring kInstallLine = L"安装 Orvanta 到：\n";
-const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
 
 std::wstring InstallConfirmation(const std::wstring& target) {
   return kInstallLine + target + kClosingNote;

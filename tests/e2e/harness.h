@@ -119,6 +119,9 @@ class SetupRun {
 // Runs with --quiet added and returns the exit code, failing on any dialog.
 DWORD RunQuiet(std::vector<std::wstring> arguments);
 
+// The last lines of the confirmation of an install and of a removal.
+inline const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+
 // Runs, expects the confirmation dialog, cancels it and expects exit code 0;
 // returns the dialog's text (empty when none was shown).
 std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,

@@ -7,7 +7,6 @@
 namespace orvanta::e2e {
 namespace {
 
-const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
 const std::vector<std::wstring> kInstalledNames = {L"Orvanta-Native.install", L"Orvanta.exe",
                                                    L"README.md"};
 

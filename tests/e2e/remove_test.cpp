@@ -9,7 +9,6 @@
 namespace orvanta::e2e {
 namespace {
 
-const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
 const std::wstring kNotOwned = L"Directory was not installed by Orvanta";
 const std::wstring kCannotRemove = L"Cannot remove installed file; close Orvanta first";
 
