@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
@@ -499,10 +500,21 @@ void WriteLink(const std::wstring& path, const std::wstring& target) {
   ASSERT_TRUE(SUCCEEDED(file->Save(path.c_str(), TRUE)));
 }
 
-std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
+namespace {
+
+// The executable of a process; empty when there is none to read.
+std::wstring ImagePath(HANDLE process) {
+  wchar_t image[32768] = {};
+  DWORD size = 32768;
+  return process != nullptr && QueryFullProcessImageNameW(process, 0, image, &size) ? image : L"";
+}
+
+}  // namespace
+
+std::optional<StartedApplication> WaitForApplicationAndClose() {
   // The window is there before its label: waits, on its own clock, for both.
   constexpr int kDirectoryLabelId = 100;
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
   HWND window = nullptr;
   std::wstring directory;
   while (directory.empty() && GetTickCount64() < deadline) {
@@ -517,17 +529,34 @@ std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
   GetWindowThreadProcessId(window, &processId);
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
                                FALSE, processId);
-  if (process != nullptr) {
-    wchar_t image[32768] = {};
-    DWORD size = 32768;
-    if (QueryFullProcessImageNameW(process, 0, image, &size)) started.imagePath = image;
-  }
+  started.imagePath = ImagePath(process);
   PostMessageW(window, WM_CLOSE, 0, 0);
   if (process != nullptr) {
     if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) TerminateProcess(process, 0);
     CloseHandle(process);
   }
   return started;
+}
+
+bool ApplicationRuns(const std::wstring& executable) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  EXPECT_NE(snapshot, INVALID_HANDLE_VALUE) << "cannot list the processes";
+  bool runs = false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
+                                       entry.th32ProcessID);
+    if (CompareStringOrdinal(ImagePath(process).c_str(), -1, executable.c_str(), -1, TRUE) ==
+        CSTR_EQUAL) {
+      runs = true;
+      TerminateProcess(process, 0);
+    }
+    if (process != nullptr) CloseHandle(process);
+  }
+  CloseHandle(snapshot);
+  return runs;
 }
 
 }  // namespace orvanta::e2e

@@ -179,6 +179,10 @@ struct StartedApplication {
   std::wstring imagePath;
   std::wstring workingDirectory;
 };
-std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = kHangMs);
+std::optional<StartedApplication> WaitForApplicationAndClose();
+// Whether a process runs this executable, ending any that does. Asked once
+// the setup program has ended, it needs no wait: a program that the setup
+// program started is there by then.
+bool ApplicationRuns(const std::wstring& executable);
 
 }  // namespace orvanta::e2e
