@@ -44,15 +44,16 @@ build() {
   wait "$fuzz"
 }
 
-# Every entry in one run, three at a time, verbosely into a log: the entries
+# Every entry in one run, four at a time, verbosely into a log: the entries
 # that use Wine's profile (the reliability checks and the end-to-end tests)
-# take turns through their lane's lock, two lanes at once, while the fuzzers,
-# builds and checks that need no profile run beside them. The entries'
+# take turns through their lane's lock, two lanes at once. Beside them run the
+# release build, which yields the processors to them, and the fuzzers and
+# checks that need no profile, mostly waits for a held file. The entries'
 # results and times, the fuzzers' executions and the figures of the
 # reliability checks go to the terminal; the whole output stays in the log.
 tests() {
   local log=build/tests.log status=0
-  ctest --preset windows-cross --parallel 3 --verbose "$@" >"$log" 2>&1 || status=$?
+  ctest --preset windows-cross --parallel 4 --verbose "$@" >"$log" 2>&1 || status=$?
   grep -a -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|Total Test time' "$log" || true
   # The output lines of the fuzz entry and of the reliability entries, by their CTest numbers.
   local numbers
