@@ -6,27 +6,20 @@
 # Usage: cmake -DCTEST=<ctest> -DBUILD_DIR=<build tree> -DCONFIG=<config> -P every_test_runs.cmake
 cmake_minimum_required(VERSION 3.21)
 
-# The names that pass a --gtest_filter value: patterns split by ':', those
-# after the first '-' excluding (an empty positive part keeps all), with the
-# wildcards '*' and '?'.
+# The names that pass a --gtest_filter value: patterns split by ':', with the
+# wildcards '*' and '?', those after the first '-' excluding (none before: all).
 function(filtered out filter)
   string(REGEX REPLACE "([].[+^$(){}|\\])" "\\\\\\1" filter "${filter}")
   string(REPLACE "*" ".*" filter "${filter}")
   string(REPLACE "?" "." filter "${filter}")
   string(REPLACE ":" "|" filter "${filter}")
   string(REGEX MATCH "^([^-]*)-?(.*)$" filter "${filter}")
-  set(positive "^(${CMAKE_MATCH_1})$")
-  set(negative "^(${CMAKE_MATCH_2})$")
-  if(positive STREQUAL "^()$")
-    set(positive ".")
+  set(negative "${CMAKE_MATCH_2}")
+  if(NOT CMAKE_MATCH_1 STREQUAL "")
+    list(FILTER ARGN INCLUDE REGEX "^(${CMAKE_MATCH_1})$")
   endif()
-  set(names "")
-  foreach(name IN LISTS ARGN)
-    if(name MATCHES "${positive}" AND NOT name MATCHES "${negative}")
-      list(APPEND names "${name}")
-    endif()
-  endforeach()
-  set(${out} "${names}" PARENT_SCOPE)
+  list(FILTER ARGN EXCLUDE REGEX "^(${negative})$")
+  set(${out} "${ARGN}" PARENT_SCOPE)
 endfunction()
 
 # The names that a --gtest_list_tests run prints, as Suite.Test.

@@ -212,7 +212,13 @@ PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring
   }
 }
 
-unsigned StartRetries() { return startRetries; }
+int RunAllTests() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  std::printf("program starts retried: %u\n", startRetries);
+  return result;
+}
 
 std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
                                DWORD timeoutMs) {
@@ -241,12 +247,6 @@ void SetTestInputs(Inputs inputs) {
   inputs.setupProgram = WindowsPath(inputs.setupProgram);
   inputs.payloadDir = WindowsPath(inputs.payloadDir);
   MutableInputs() = std::move(inputs);
-}
-
-std::wstring WindowsPath(std::wstring_view path) {
-  std::wstring windows(path);
-  std::replace(windows.begin(), windows.end(), L'/', L'\\');
-  return windows;
 }
 
 Profile::Profile() : Profile(L"Local") {}
@@ -363,6 +363,7 @@ std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
     return L"";
   }
   EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
   confirmation->Press(IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
   return confirmation->text;

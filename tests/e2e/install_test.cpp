@@ -80,14 +80,8 @@ TEST_F(InstallTest, ReadmeIsInstalledWithItsCrLfLinesAndNoByteOrderMark) {
 
 TEST_F(InstallTest, RemoveConfirmationNamesTheTargetUnderTheSameTitle) {
   ASSERT_EQ(RunQuiet({}), 0u);
-  SetupRun run({L"--remove"});
-  auto confirmation = run.NextDialog();
-  ASSERT_TRUE(confirmation);
-  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
-  EXPECT_EQ(confirmation->text, L"移除 Orvanta？\n" + profile_.defaultTarget() + kClosingNote);
-  EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
-  confirmation->Press(IDCANCEL);
-  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(ConfirmationDialogText({L"--remove"}),
+            L"移除 Orvanta？\n" + profile_.defaultTarget() + kClosingNote);
   EXPECT_EQ(ListNames(profile_.defaultTarget()), kInstalledNames);
   EXPECT_TRUE(PathExists(profile_.primaryShortcut()));
 }
