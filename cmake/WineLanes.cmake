@@ -50,8 +50,13 @@ function(orvanta_in_lane test)
 endfunction()
 
 # The entries that redirect the profile's folders in the registry take turns
-# through their lane's lock. They are the longest chains of the test run, so
-# they are started first: the other entries fill the places beside them.
+# through their lane's lock; on Windows there is one profile, and one lock.
+# They are the longest chains of the test run, so they are started first:
+# the other entries fill the places beside them.
 function(orvanta_takes_profile)
-  set_tests_properties(${ARGN} PROPERTIES RESOURCE_LOCK wine_profile_${ORVANTA_LANE} COST 1000)
+  set(lock profile)
+  if(ORVANTA_TESTS_UNDER_WINE)
+    set(lock wine_profile_${ORVANTA_LANE})
+  endif()
+  set_tests_properties(${ARGN} PROPERTIES RESOURCE_LOCK ${lock} COST 1000)
 endfunction()
