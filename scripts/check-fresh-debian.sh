@@ -15,8 +15,9 @@
 # --new-base it is made again), and RELEASE, the root file system of the run:
 # a fresh copy of the base each time, left in place afterwards for a look and
 # replaced by the next run. The commands' whole output is in RELEASE.log.
-# ORVANTA_DEBIAN_MIRROR names the archive (default http://deb.debian.org/debian);
-# debootstrap checks its signatures against Debian's archive keyring.
+# The archive is the one this machine's apt takes its own release from,
+# unless ORVANTA_DEBIAN_MIRROR names another; debootstrap checks its
+# signatures against Debian's archive keyring.
 #
 # Inside the root it mounts proc, sysfs, a /dev of its own (the usual device
 # nodes, a new devpts instance and a /dev/shm) and a /tmp, which Wine and Xvfb
@@ -42,7 +43,16 @@ esac
 [ "$(id -u)" -eq 0 ] || { echo "$0 needs root (debootstrap, chroot, mount)" >&2; exit 1; }
 
 chroots=${ORVANTA_CHROOTS:-/var/tmp/orvanta-chroots}
-mirror=${ORVANTA_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+# The archive of this machine's release in its apt sources, read by apt
+# itself from either format of sources.
+machine_archive() {
+  local codename
+  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+  apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(TARGET_OF)' 2>/dev/null |
+    awk -v release="$codename" '$2 == release && $3 == "deb" { print $1; exit }'
+}
+mirror=${ORVANTA_DEBIAN_MIRROR:-$(machine_archive)}
+[ -n "$mirror" ] || { echo "no Debian archive in this machine's apt sources: name one in ORVANTA_DEBIAN_MIRROR" >&2; exit 1; }
 keyring=/usr/share/keyrings/debian-archive-keyring.gpg
 base="$chroots/$release.base"
 root="$chroots/$release"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Fuzzes the pure logic natively: builds fuzz/ with clang's libFuzzer, ASan and
 # UBSan into build/fuzz, runs every target for a bounded time and fails on any
-# finding.
+# finding. With "build" it only builds them.
 #   FUZZ_SECONDS  seconds per target (default 20)
 #   FUZZ_TARGETS  targets to run (default: all)
+#   FUZZ_JOBS     targets run at a time (default: one per core)
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -35,11 +36,12 @@ run_target() {
 scripts/deps.sh clang libclang-rt-dev cmake make
 CXX=clang++ cmake -S fuzz -B "$build" >/dev/null
 cmake --build "$build" -j "$(nproc)" >/dev/null
+[ "${1:-}" != build ] || exit 0
 
 # Each target is one process on one core: as many run at a time as there are
 # cores, each for its full time; their lines are printed in the targets' order.
 failed=0
-jobs=$(nproc)
+jobs=${FUZZ_JOBS:-$(nproc)}
 mkdir -p "$build/logs"
 set -- $targets
 while [ $# -gt 0 ]; do

@@ -13,7 +13,9 @@ cd "$root"
 build=${ORVANTA_MAIN_BUILD:-$root/build/windows-cross}
 shared=${ORVANTA_SHARED_PREFIX:-0}
 if [ "$shared" = 1 ]; then
-  : "${WINEPREFIX:?WINEPREFIX must name the running prefix}" "${DISPLAY:?DISPLAY must name a display}"
+  : "${WINEPREFIX:?WINEPREFIX must name the running prefix}"
+  source scripts/wine-env.sh  # the prefix's own display, when it has one
+  : "${DISPLAY:?DISPLAY must name a display}"
 else
   export WINEPREFIX="$build/dialogs-prefix"
 fi

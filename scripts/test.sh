@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds the setup program and every test, fuzzes the pure logic natively, then
-# runs all tests under Wine and Xvfb. Prints the wall time of each stage and of
-# the whole, and the tests that were skipped with their reasons. Options after
-# the command go to ctest.
+# Builds the setup program, every test and the fuzzers, then runs all tests
+# under Wine, each lane of them on a virtual display of its own, with the
+# fuzzers of the pure logic beside them. Prints the wall time of each stage
+# and of the whole, and the tests that were skipped with their reasons.
+# Options after the command go to ctest.
 set -euo pipefail
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
@@ -19,40 +20,46 @@ stage() {
   return "$status"
 }
 summary() {
-  local status=$?
+  local status=$? prefix
   echo "stage times:"
   printf '  %s\n' "${times[@]}"
   printf '  %-22s %4d s\n' "total" $((SECONDS - started))
-  WINEPREFIX="$root/build/windows-cross/wineprefix" scripts/wine-prefix-stop
+  for prefix in "$root"/build/windows-cross/wineprefix{,-2}; do
+    [ ! -d "$prefix" ] || WINEPREFIX="$prefix" scripts/wine-prefix-stop
+  done
   exit "$status"
 }
 trap summary EXIT
 
+# The fuzzers build beside the rest, which leaves a core idle at its links.
+# In the test run each fuzz target runs for FUZZ_SECONDS: five seconds reach
+# well over a hundred thousand inputs per target here; longer runs are for
+# scripts/fuzz.sh on its own.
 build() {
-  cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON >/dev/null
-  cmake --build --preset windows-cross -j "$(nproc)"
+  local fuzz
+  cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON -DORVANTA_FUZZ_SECONDS="${FUZZ_SECONDS:-5}" >/dev/null
+  scripts/fuzz.sh build &
+  fuzz=$!
+  cmake --build --preset windows-cross -j "$(nproc)" || { wait "$fuzz" || true; return 1; }
+  wait "$fuzz"
 }
 
-# Bounded: each fuzz target runs for FUZZ_SECONDS. Five seconds reach well
-# over a hundred thousand inputs per target here; longer runs are for
-# scripts/fuzz.sh on its own.
-fuzz() { FUZZ_SECONDS=${FUZZ_SECONDS:-5} scripts/fuzz.sh; }
-
-export WINEPREFIX="$root/build/windows-cross/wineprefix"
-# Message boxes need a display; tests find and answer them on this one.
-run_ctest() { xvfb-run -a -s "-screen 0 1280x1024x24" ctest --preset windows-cross "$@"; }
-
-# Every entry in one run, two at a time, verbosely into a log: the entries
+# Every entry in one run, four at a time, verbosely into a log: the entries
 # that use Wine's profile (the reliability checks and the end-to-end tests)
-# take turns through their resource lock, while the builds and checks that
-# need none run beside them. The entries' results and times and the figures
-# of the reliability checks go to the terminal; the whole output stays in the log.
+# take turns through their lane's lock, two lanes at once. Beside them run the
+# release build, which yields the processors to them, and the fuzzers and
+# checks that need no profile, mostly waits for a held file. The entries'
+# results and times, the fuzzers' executions and the figures of the
+# reliability checks go to the terminal; the whole output stays in the log.
 tests() {
   local log=build/tests.log status=0
-  run_ctest --parallel 2 --verbose "$@" >"$log" 2>&1 || status=$?
+  ctest --preset windows-cross --parallel 4 --verbose "$@" >"$log" 2>&1 || status=$?
   grep -a -E '^ *[0-9]+/[0-9]+ Test +#|tests passed|Total Test time' "$log" || true
-  # The reliability entries' output lines, by their CTest numbers.
+  # The output lines of the fuzz entry and of the reliability entries, by their CTest numbers.
   local numbers
+  numbers=$(ctest --preset windows-cross -N -R '^fuzz$' | sed -n -E 's/^ *Test +#([0-9]+): .*/\1/p')
+  echo "fuzzing (full output: $log):"
+  grep -a -E "^$numbers: .* executions " "$log" | sed -E 's/^[0-9]+: /  /' || true
   numbers=$(ctest --preset windows-cross -N -R '^reliability_' | sed -n -E 's/^ *Test +#([0-9]+): .*/\1/p' | paste -sd '|')
   echo "reliability figures (full output: $log):"
   grep -a -E "^($numbers): .*(seed:|interruptions|states built|operations recorded|DLLs planted|loads [0-9]+ of|exit code|[0-9]+ passed, [0-9]+ failed)" "$log" |
@@ -61,6 +68,7 @@ tests() {
   grep -a -E '^[0-9]+: program starts retried: ' "$log" | awk '{ n += $NF } END { printf "program starts retried: %d\n", n }'
   # Whether Wine ran with the kernel's address randomization off (scripts/wine-env.sh).
   (
+    WINEPREFIX="$root/build/windows-cross/wineprefix"
     source scripts/wine-env.sh
     layout="random (the kernel refused setarch -R)"
     [ "${#WINE_LAUNCH[@]}" -eq 0 ] || layout="fixed (setarch -R)"
@@ -89,8 +97,10 @@ skips() {
 
 stage "packages" scripts/deps.sh
 stage "build" build
-stage "fuzzing" fuzz
 failed=0
 stage "tests" tests "$@" || failed=1
+# The fuzzers ran within the tests' stage: their time as CTest measured it.
+fuzzing=$(sed -n -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: fuzz [ .]+[^0-9]*([0-9]+)\.[0-9]+ sec$/\1/p' build/tests.log)
+times+=("$(printf '%-22s %4s s' "  fuzzing, beside them" "${fuzzing:-?}")")
 skips
 exit "$failed"

@@ -12,6 +12,8 @@ export LC_ALL="${ORVANTA_WINE_LOCALE:-C.UTF-8}"
 # ORVANTA_WINEDLLOVERRIDES adds more. Wine takes the overrides of every process it starts from here,
 # not from the environment a Windows program passes on.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${ORVANTA_WINEDLLOVERRIDES:+;$ORVANTA_WINEDLLOVERRIDES}"
+# A prefix with a display of its own (scripts/wine-prefix-init) is shown there.
+if [ -s "$WINEPREFIX/xvfb.display" ]; then export DISPLAY=":$(cat "$WINEPREFIX/xvfb.display")"; fi
 export WINE=/usr/lib/wine/wine64
 export WINESERVER=/usr/lib/wine/wineserver
 # Debian's Wine comes without its preloader, which would keep the page at

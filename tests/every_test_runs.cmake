@@ -1,9 +1,26 @@
 # Fails unless the CTest entries of each GoogleTest program together run every
 # test that the program lists: a filter that misses a suite passes silently,
-# its tests never run. Each entry's own command is asked what it would run, so
-# the programs start as the entries start them (under Wine in the cross build).
+# its tests never run. Each program is asked once for its tests, started as
+# its entries start it (under Wine in the cross build), and each entry's
+# filter is read as GoogleTest reads it.
 # Usage: cmake -DCTEST=<ctest> -DBUILD_DIR=<build tree> -DCONFIG=<config> -P every_test_runs.cmake
 cmake_minimum_required(VERSION 3.21)
+
+# The names that pass a --gtest_filter value: patterns split by ':', with the
+# wildcards '*' and '?', those after the first '-' excluding (none before: all).
+function(filtered out filter)
+  string(REGEX REPLACE "([].[+^$(){}|\\])" "\\\\\\1" filter "${filter}")
+  string(REPLACE "*" ".*" filter "${filter}")
+  string(REPLACE "?" "." filter "${filter}")
+  string(REPLACE ":" "|" filter "${filter}")
+  string(REGEX MATCH "^([^-]*)-?(.*)$" filter "${filter}")
+  set(negative "${CMAKE_MATCH_2}")
+  if(NOT CMAKE_MATCH_1 STREQUAL "")
+    list(FILTER ARGN INCLUDE REGEX "^(${CMAKE_MATCH_1})$")
+  endif()
+  list(FILTER ARGN EXCLUDE REGEX "^(${negative})$")
+  set(${out} "${ARGN}" PARENT_SCOPE)
+endfunction()
 
 # The names that a --gtest_list_tests run prints, as Suite.Test.
 function(listed_tests out)
@@ -43,13 +60,14 @@ foreach(i RANGE ${last})
   string(JSON name GET "${json}" tests ${i} name)
   string(JSON argc LENGTH "${json}" tests ${i} command)
   math(EXPR argc "${argc} - 1")
-  set(command "")
   set(unfiltered "")
+  set(filter "*")
   set(program "")
   foreach(a RANGE ${argc})
     string(JSON argument GET "${json}" tests ${i} command ${a})
-    list(APPEND command "${argument}")
-    if(NOT argument MATCHES "^--gtest_filter=")
+    if(argument MATCHES "^--gtest_filter=(.*)")
+      set(filter "${CMAKE_MATCH_1}")
+    else()
       list(APPEND unfiltered "${argument}")
     endif()
     if(NOT program AND argument MATCHES "\\.exe$" AND NOT argument MATCHES "^-")
@@ -59,9 +77,9 @@ foreach(i RANGE ${last})
   string(MAKE_C_IDENTIFIER "${program}" id)
   if(NOT program IN_LIST programs)
     list(APPEND programs "${program}")
-    set(all_${id} "${unfiltered}")
+    listed_tests(all_${id} ${unfiltered})
   endif()
-  listed_tests(selected ${command})
+  filtered(selected "${filter}" ${all_${id}})
   list(LENGTH selected runs)
   message(STATUS "${name}: ${runs} tests of ${program}")
   list(APPEND ran_${id} ${selected})
@@ -74,9 +92,8 @@ endif()
 set(missed FALSE)
 foreach(program IN LISTS programs)
   string(MAKE_C_IDENTIFIER "${program}" id)
-  listed_tests(all ${all_${id}})
-  list(LENGTH all total)
-  set(unrun ${all})
+  list(LENGTH all_${id} total)
+  set(unrun ${all_${id}})
   if(ran_${id})
     list(REMOVE_ITEM unrun ${ran_${id}})
   endif()

@@ -212,7 +212,13 @@ PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring
   }
 }
 
-unsigned StartRetries() { return startRetries; }
+int RunAllTests() {
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  const int result = RUN_ALL_TESTS();
+  CoUninitialize();
+  std::printf("program starts retried: %u\n", startRetries);
+  return result;
+}
 
 std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
                                DWORD timeoutMs) {
@@ -241,12 +247,6 @@ void SetTestInputs(Inputs inputs) {
   inputs.setupProgram = WindowsPath(inputs.setupProgram);
   inputs.payloadDir = WindowsPath(inputs.payloadDir);
   MutableInputs() = std::move(inputs);
-}
-
-std::wstring WindowsPath(std::wstring_view path) {
-  std::wstring windows(path);
-  std::replace(windows.begin(), windows.end(), L'/', L'\\');
-  return windows;
 }
 
 Profile::Profile() : Profile(L"Local") {}
@@ -363,6 +363,7 @@ std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
     return L"";
   }
   EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
   confirmation->Press(IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
   return confirmation->text;
@@ -502,23 +503,41 @@ void WriteLink(const std::wstring& path, const std::wstring& target) {
 
 namespace {
 
-DWORD ParentProcessId(DWORD processId) {
+// Every process, as one snapshot lists them.
+std::vector<PROCESSENTRY32W> Processes() {
+  std::vector<PROCESSENTRY32W> processes;
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  EXPECT_NE(snapshot, INVALID_HANDLE_VALUE) << "cannot list the processes";
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
-  BOOL more = Process32FirstW(snapshot, &entry);
-  for (; more && entry.th32ProcessID != processId; more = Process32NextW(snapshot, &entry)) {
+  for (BOOL more = Process32FirstW(snapshot, &entry); more;
+       more = Process32NextW(snapshot, &entry)) {
+    processes.push_back(entry);
   }
   if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
-  return more ? entry.th32ParentProcessID : 0;
+  return processes;
+}
+
+DWORD ParentProcessId(DWORD processId) {
+  for (const PROCESSENTRY32W& entry : Processes()) {
+    if (entry.th32ProcessID == processId) return entry.th32ParentProcessID;
+  }
+  return 0;
+}
+
+// The executable of a process; empty when there is none to read.
+std::wstring ImagePath(HANDLE process) {
+  wchar_t image[32768] = {};
+  DWORD size = 32768;
+  return process != nullptr && QueryFullProcessImageNameW(process, 0, image, &size) ? image : L"";
 }
 
 }  // namespace
 
-std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
+std::optional<StartedApplication> WaitForApplicationAndClose() {
   // The window is there before its label: waits, on its own clock, for both.
   constexpr int kDirectoryLabelId = 100;
-  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
   HWND window = nullptr;
   std::wstring directory;
   while (directory.empty() && GetTickCount64() < deadline) {
@@ -534,17 +553,28 @@ std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs) {
   started.parentId = ParentProcessId(processId);
   HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE,
                                FALSE, processId);
-  if (process != nullptr) {
-    wchar_t image[32768] = {};
-    DWORD size = 32768;
-    if (QueryFullProcessImageNameW(process, 0, image, &size)) started.imagePath = image;
-  }
+  started.imagePath = ImagePath(process);
   PostMessageW(window, WM_CLOSE, 0, 0);
   if (process != nullptr) {
     if (WaitForSingleObject(process, 5000) != WAIT_OBJECT_0) TerminateProcess(process, 0);
     CloseHandle(process);
   }
   return started;
+}
+
+bool ApplicationRuns(const std::wstring& executable) {
+  bool runs = false;
+  for (const PROCESSENTRY32W& entry : Processes()) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE,
+                                       entry.th32ProcessID);
+    if (CompareStringOrdinal(ImagePath(process).c_str(), -1, executable.c_str(), -1, TRUE) ==
+        CSTR_EQUAL) {
+      runs = true;
+      TerminateProcess(process, 0);
+    }
+    if (process != nullptr) CloseHandle(process);
+  }
+  return runs;
 }
 
 }  // namespace orvanta::e2e

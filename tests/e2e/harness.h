@@ -24,7 +24,7 @@ const Inputs& TestInputs();
 // Takes the paths with either separator, as CMake writes them, and keeps them
 // with backslashes, as the setup program reports paths.
 void SetTestInputs(Inputs inputs);
-std::wstring WindowsPath(std::wstring_view path);
+using test::WindowsPath;
 
 // Whether the tests run under Wine, which differs from Windows where some
 // tests look; those tests skip there and say why.
@@ -35,9 +35,9 @@ using test::UnderWine;
 // error code and returns empty handles.
 PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory = L"");
-// How many starts were tried again after Wine failed them; each test program
-// prints it at its end.
-unsigned StartRetries();
+// Runs the program's tests with COM, and prints at the end how many starts
+// were tried again after Wine failed them.
+int RunAllTests();
 // Waits up to `timeoutMs` for a started program to end and returns its exit
 // code; fails the test with the command line and the reason when it does not.
 std::optional<DWORD> AwaitExit(const PROCESS_INFORMATION& process, const std::wstring& commandLine,
@@ -120,8 +120,11 @@ class SetupRun {
 // Runs with --quiet added and returns the exit code, failing on any dialog.
 DWORD RunQuiet(std::vector<std::wstring> arguments);
 
-// Runs, expects the confirmation dialog, cancels it and expects exit code 0;
-// returns the dialog's text (empty when none was shown).
+// The last lines of the confirmation of an install and of a removal.
+inline const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+
+// Runs, expects the confirmation dialog with OK and Cancel, cancels it and
+// expects exit code 0; returns the dialog's text (empty when none was shown).
 std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
                                     const std::wstring& currentDirectory = L"");
 // Runs, expects the failure dialog as the first one, answers it and expects
@@ -178,6 +181,10 @@ struct StartedApplication {
   std::wstring workingDirectory;
   DWORD parentId = 0;  // the process that started it
 };
-std::optional<StartedApplication> WaitForApplicationAndClose(DWORD timeoutMs = kHangMs);
+std::optional<StartedApplication> WaitForApplicationAndClose();
+// Whether a process runs this executable, ending any that does. Asked once
+// the setup program has ended, it needs no wait: a program that the setup
+// program started is there by then.
+bool ApplicationRuns(const std::wstring& executable);
 
 }  // namespace orvanta::e2e

@@ -1,5 +1,3 @@
-#include <objbase.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -21,9 +19,5 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   orvanta::e2e::SetTestInputs(inputs);
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  std::printf("program starts retried: %u\n", orvanta::e2e::StartRetries());
-  return result;
+  return orvanta::e2e::RunAllTests();
 }

@@ -9,7 +9,6 @@
 namespace orvanta::e2e {
 namespace {
 
-const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
 const std::wstring kNotOwned = L"Directory was not installed by Orvanta";
 const std::wstring kCannotRemove = L"Cannot remove installed file; close Orvanta first";
 
@@ -45,13 +44,7 @@ class RemoveTest : public testing::Test {
 TEST_F(RemoveTest, ConfirmationNamesTheTargetAndCancelKeepsEverything) {
   InstallWithLegacyShortcut();
   const Tree before = Snapshot(profile_.root());
-  SetupRun run({L"--remove"});
-  auto confirmation = run.NextDialog();
-  ASSERT_TRUE(confirmation);
-  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
-  EXPECT_EQ(confirmation->text, L"移除 Orvanta？\n" + target_ + kClosingNote);
-  confirmation->Press(IDCANCEL);
-  EXPECT_EQ(run.ExitCode(), 0u);
+  EXPECT_EQ(ConfirmationDialogText({L"--remove"}), L"移除 Orvanta？\n" + target_ + kClosingNote);
   EXPECT_EQ(Snapshot(profile_.root()), before);
 }
 
@@ -170,11 +163,7 @@ TEST_F(RemoveTest, RunningApplicationBlocksRemovalUntilItIsClosed) {
   InstallWithLegacyShortcut();
   {
     const HeldFile image(TargetFile(kExecutable));
-    const Tree before = Snapshot(profile_.root());
-    const Outcome run = RunConfirmed({L"--remove"});
-    EXPECT_EQ(run.failure, kCannotRemove);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(Snapshot(profile_.root()), before);
+    ExpectRefusedUnchanged(kCannotRemove);
   }
   EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
   ExpectEverythingRemoved();

@@ -155,7 +155,7 @@ Payload LargePayload() { return LoadPayload(TestInputs().largePayloadDir); }
 
 void PrepareNothing(const Profile&) {}
 
-void PrepareEarlierVersion(const Profile& profile) {
+void PrepareEarlierInstall(const Profile& profile) {
   PlaceInstall(profile, e2e::TestInputs().payloadDir);
   e2e::WriteBytes(Join(profile.defaultTarget(), L"notes.txt"), "the user's own notes\r\n");
 }
@@ -175,7 +175,7 @@ TEST(InterruptedRunTest, KilledUpdateKeepsEachFileOldOrWholeNew) {
   Scenario scenario{"update",
                     TestInputs().largeSetupProgram,
                     {L"--quiet"},
-                    PrepareEarlierVersion,
+                    PrepareEarlierInstall,
                     LargePayload()};
   ASSERT_NE(scenario.next.exe, LoadPayload(e2e::TestInputs().payloadDir).exe);
   RunInterruptions(scenario, kKills, kMidway);

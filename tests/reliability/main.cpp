@@ -1,5 +1,3 @@
-#include <objbase.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -62,10 +60,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   orvanta::e2e::SetTestInputs(harness);
   orvanta::reliability::SetTestInputs(inputs);
-  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  const int result = RUN_ALL_TESTS();
-  CoUninitialize();
-  std::printf("program starts retried: %u\n", orvanta::e2e::StartRetries());
+  const int result = orvanta::e2e::RunAllTests();
   const auto& tally = orvanta::reliability::RunTally();
   if (tally.interruptions > 0 || tally.passed > 0 || tally.failed > 0) {
     std::printf("seed: %llu\n", static_cast<unsigned long long>(inputs.seed));

@@ -1,22 +1,14 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <string_view>
 #include <utility>
 
 #include "resources/setup_image.h"
-
-namespace {
+#include "shared/files.h"
 
 // Wine hands "Z:/..." through as written; Windows file APIs want backslashes.
-std::wstring WindowsPath(std::wstring_view path) {
-  std::wstring windows(path);
-  std::replace(windows.begin(), windows.end(), L'/', L'\\');
-  return windows;
-}
-
-}  // namespace
+using orvanta::test::WindowsPath;
 
 // Usage: orvanta_resource_tests --setup=<Orvanta-Setup.exe>
 //            --application=<staged Orvanta.exe> --readme=<staged README.md>

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace orvanta::test {
@@ -40,6 +41,12 @@ void WriteBytes(const std::wstring& path, std::string_view bytes) {
       written != bytes.size()) {
     throw std::runtime_error("cannot write test file");
   }
+}
+
+std::wstring WindowsPath(std::wstring_view path) {
+  std::wstring windows(path);
+  std::replace(windows.begin(), windows.end(), L'/', L'\\');
+  return windows;
 }
 
 }  // namespace orvanta::test
