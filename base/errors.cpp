@@ -29,8 +29,6 @@ std::uint16_t SystemDefaultLanguage() {
 
 }  // namespace
 
-void ThrowSetupError(Sentence text) { throw SetupError(text); }
-
 std::string SystemMessage(unsigned long code) {
   return FirstSystemMessage(SystemDefaultLanguage(), [code](std::uint16_t language) {
     return LookUpMessage(code, language);
