@@ -31,21 +31,12 @@ else()
   set(ORVANTA_HOST_DRIVE "")
 endif()
 
-# Appends values to a list property of an entry: ENVIRONMENT, FIXTURES_REQUIRED.
-function(orvanta_append_test_property test property)
-  get_test_property(${test} ${property} values)
-  if(NOT values)
-    set(values "")
-  endif()
-  list(APPEND values ${ARGN})
-  set_tests_properties(${test} PROPERTIES ${property} "${values}")
-endfunction()
-
 # Puts an entry that uses Wine in its lane.
 function(orvanta_in_lane test)
   if(ORVANTA_TESTS_UNDER_WINE)
-    orvanta_append_test_property(${test} ENVIRONMENT "WINEPREFIX=${ORVANTA_WINEPREFIX_${ORVANTA_LANE}}")
-    orvanta_append_test_property(${test} FIXTURES_REQUIRED wine_${ORVANTA_LANE})
+    set_property(TEST ${test} APPEND PROPERTY
+                 ENVIRONMENT "WINEPREFIX=${ORVANTA_WINEPREFIX_${ORVANTA_LANE}}")
+    set_property(TEST ${test} APPEND PROPERTY FIXTURES_REQUIRED wine_${ORVANTA_LANE})
   endif()
 endfunction()
 
