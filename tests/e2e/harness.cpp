@@ -27,10 +27,11 @@ constexpr wchar_t kShellFolders[] =
 constexpr wchar_t kLocalAppDataValue[] = L"Local AppData";
 constexpr wchar_t kProgramsValue[] = L"Programs";
 
-std::optional<std::wstring> ReadShellFolder(const wchar_t* value) {
+// A folder's path in the user's key, as written: unexpanded.
+std::optional<std::wstring> ReadFolder(const wchar_t* key, const wchar_t* value) {
   wchar_t buffer[MAX_PATH * 4] = {};
   DWORD size = sizeof(buffer);
-  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, value,
+  if (RegGetValueW(HKEY_CURRENT_USER, key, value,
                    RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, buffer,
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
@@ -38,11 +39,13 @@ std::optional<std::wstring> ReadShellFolder(const wchar_t* value) {
   return std::wstring(buffer);
 }
 
-void WriteShellFolder(const wchar_t* value, const std::wstring& path) {
+LSTATUS WriteFolder(const wchar_t* key, const wchar_t* value, const std::wstring& path) {
   const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
-  ASSERT_EQ(
-      RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, value, REG_EXPAND_SZ, path.c_str(), bytes),
-      ERROR_SUCCESS);
+  return RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_EXPAND_SZ, path.c_str(), bytes);
+}
+
+void WriteShellFolder(const wchar_t* value, const std::wstring& path) {
+  ASSERT_EQ(WriteFolder(kShellFolders, value, path), ERROR_SUCCESS);
 }
 
 void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>& path) {
@@ -58,26 +61,16 @@ void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>&
 constexpr wchar_t kSavedShellFolders[] = L"Software\\Orvanta Setup Tests";
 int liveProfiles = 0;
 
-std::optional<std::wstring> ReadSavedShellFolder(HKEY saved, const wchar_t* value) {
-  wchar_t buffer[MAX_PATH * 4] = {};
-  DWORD size = sizeof(buffer);
-  if (RegGetValueW(saved, nullptr, value, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer,
-                   &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(buffer);
-}
-
 // Puts back what a run that ended with profiles alive (killed, timed out) left.
 void RestoreLeftRedirections() {
   HKEY saved = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, KEY_READ, &saved) != ERROR_SUCCESS) {
     return;
   }
-  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
-    RestoreShellFolder(value, ReadSavedShellFolder(saved, value));
-  }
   RegCloseKey(saved);
+  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
+    RestoreShellFolder(value, ReadFolder(kSavedShellFolders, value));
+  }
   RegDeleteKeyW(HKEY_CURRENT_USER, kSavedShellFolders);
   std::printf("restored the shell folders that an earlier run left redirected\n");
 }
@@ -89,18 +82,12 @@ void SaveShellFolders(
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, nullptr, 0, KEY_WRITE,
                             nullptr, &saved, &disposition),
             ERROR_SUCCESS);
-  // A copy that is there already holds the user's values; these may not be.
-  if (disposition == REG_OPENED_EXISTING_KEY) {
-    RegCloseKey(saved);
-    return;
-  }
-  for (const auto& [value, path] : values) {
-    if (!path) continue;
-    const DWORD bytes = static_cast<DWORD>((path->size() + 1) * sizeof(wchar_t));
-    RegSetValueExW(saved, value.c_str(), 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(path->c_str()), bytes);
-  }
   RegCloseKey(saved);
+  // A copy that is there already holds the user's values; these may not be.
+  if (disposition == REG_OPENED_EXISTING_KEY) return;
+  for (const auto& [value, path] : values) {
+    if (path) WriteFolder(kSavedShellFolders, value.c_str(), *path);
+  }
 }
 
 std::wstring UniqueTempDirectory() {
@@ -258,7 +245,7 @@ Profile::Profile(const std::wstring& localFolderName) : root_(UniqueTempDirector
   MakeDirectories(programs_);
   if (liveProfiles == 0) RestoreLeftRedirections();
   for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
-    saved_.emplace_back(value, ReadShellFolder(value));
+    saved_.emplace_back(value, ReadFolder(kShellFolders, value));
   }
   if (liveProfiles++ == 0) SaveShellFolders(saved_);
   WriteShellFolder(kLocalAppDataValue, localAppData_);
