@@ -8,12 +8,6 @@
 namespace orvanta::e2e {
 namespace {
 
-const std::wstring kInstallLine = L"安装 Orvanta 到：\n";
-
-std::wstring InstallConfirmation(const std::wstring& target) {
-  return kInstallLine + target + kClosingNote;
-}
-
 std::wstring WithForwardSlashes(std::wstring path) {
   for (wchar_t& c : path) {
     if (c == L'\\') c = L'/';
