@@ -4,16 +4,10 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "e2e/scenario.h"
 
 namespace orvanta::e2e {
 namespace {
-
-std::wstring WithForwardSlashes(std::wstring path) {
-  for (wchar_t& c : path) {
-    if (c == L'\\') c = L'/';
-  }
-  return path;
-}
 
 class CommandLineTest : public testing::Test {
  protected:
@@ -77,7 +71,7 @@ TEST_F(CommandLineTest, TrailingBackslashIsKeptWithoutDoublingIt) {
 
 TEST_F(CommandLineTest, SeparatorsAndDotsAreNormalisedInTheConfirmation) {
   const std::wstring root = profile_.root();
-  const std::wstring written = WithForwardSlashes(root) + L"/Apps//Orvanta/./Sub";
+  const std::wstring written = Replaced(root, L'\\', L"/") + L"/Apps//Orvanta/./Sub";
   EXPECT_EQ(ConfirmationDialogText({L"--target=" + written}),
             InstallConfirmation(root + L"\\Apps\\Orvanta\\Sub"));
 }

@@ -147,6 +147,13 @@ inline std::string Narrow(const std::wstring& ascii) {
   return narrow;
 }
 
+// The text with every `from` replaced by `to`.
+inline std::wstring Replaced(const std::wstring& text, wchar_t from, const std::wstring& to) {
+  std::wstring out;
+  for (const wchar_t unit : text) out += unit == from ? to : std::wstring(1, unit);
+  return out;
+}
+
 // Sets a variable in this process, and so in the setup runs it starts.
 class ScopedEnvironment {
  public:

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "e2e/harness.h"
@@ -16,12 +15,6 @@ std::wstring AsciiUpper(std::wstring text) {
     if (unit >= L'a' && unit <= L'z') unit = static_cast<wchar_t>(unit - L'a' + L'A');
   }
   return text;
-}
-
-std::wstring Replaced(std::wstring text, wchar_t from, const std::wstring& to) {
-  std::wstring out;
-  for (const wchar_t unit : text) out += unit == from ? to : std::wstring(1, unit);
-  return out;
 }
 
 class ShortcutTest : public testing::Test {
