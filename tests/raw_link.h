@@ -12,14 +12,7 @@
 // code page.
 namespace orvanta::test {
 
-namespace raw_link_detail {
-inline void Put32(std::string& out, std::uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
-}
-}  // namespace raw_link_detail
-
 inline std::string RawLinkBytes(std::string_view storedTarget) {
-  using raw_link_detail::Put32;
   constexpr std::uint32_t kHeaderSize = 0x4C;
   constexpr std::uint32_t kHasLinkInfo = 0x2;
   constexpr std::uint32_t kIsUnicode = 0x80;
@@ -32,11 +25,14 @@ inline std::string RawLinkBytes(std::string_view storedTarget) {
   // CLSID_ShellLink as stored on disk.
   constexpr char kClsid[] = "\x01\x14\x02\x00\x00\x00\x00\x00\xC0\x00\x00\x00\x00\x00\x00\x46";
   std::string out;
-  Put32(out, kHeaderSize);
+  const auto put32 = [&out](std::uint32_t value) {  // little-endian
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>(value >> shift));
+  };
+  put32(kHeaderSize);
   out.append(kClsid, 16);
-  Put32(out, kHasLinkInfo | kIsUnicode);
+  put32(kHasLinkInfo | kIsUnicode);
   out.append(4 + 3 * 8 + 4 + 4, '\0');  // attributes, three times, size, icon index
-  Put32(out, kShowNormal);
+  put32(kShowNormal);
   out.append(2 + 2 + 4 + 4, '\0');  // hotkey and reserved fields
 
   const std::uint32_t basePath = kInfoHeaderSize + kVolumeIdSize;
@@ -44,7 +40,7 @@ inline std::string RawLinkBytes(std::string_view storedTarget) {
   for (const std::uint32_t field :
        {suffix + 1, kInfoHeaderSize, kVolumeIdAndLocalBasePath, kInfoHeaderSize, basePath, 0u,
         suffix, kVolumeIdSize, kFixedDrive, 0u, kEmptyLabelOffset}) {
-    Put32(out, field);
+    put32(field);
   }
   out.push_back('\0');  // the empty volume label
   out += storedTarget;

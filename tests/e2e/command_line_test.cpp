@@ -4,22 +4,10 @@
 #include <vector>
 
 #include "e2e/harness.h"
+#include "e2e/scenario.h"
 
 namespace orvanta::e2e {
 namespace {
-
-const std::wstring kInstallLine = L"安装 Orvanta 到：\n";
-
-std::wstring InstallConfirmation(const std::wstring& target) {
-  return kInstallLine + target + kClosingNote;
-}
-
-std::wstring WithForwardSlashes(std::wstring path) {
-  for (wchar_t& c : path) {
-    if (c == L'\\') c = L'/';
-  }
-  return path;
-}
 
 class CommandLineTest : public testing::Test {
  protected:
@@ -83,7 +71,7 @@ TEST_F(CommandLineTest, TrailingBackslashIsKeptWithoutDoublingIt) {
 
 TEST_F(CommandLineTest, SeparatorsAndDotsAreNormalisedInTheConfirmation) {
   const std::wstring root = profile_.root();
-  const std::wstring written = WithForwardSlashes(root) + L"/Apps//Orvanta/./Sub";
+  const std::wstring written = Replaced(root, L'\\', L"/") + L"/Apps//Orvanta/./Sub";
   EXPECT_EQ(ConfirmationDialogText({L"--target=" + written}),
             InstallConfirmation(root + L"\\Apps\\Orvanta\\Sub"));
 }

@@ -27,10 +27,11 @@ constexpr wchar_t kShellFolders[] =
 constexpr wchar_t kLocalAppDataValue[] = L"Local AppData";
 constexpr wchar_t kProgramsValue[] = L"Programs";
 
-std::optional<std::wstring> ReadShellFolder(const wchar_t* value) {
+// A folder's path in the user's key, as written: unexpanded.
+std::optional<std::wstring> ReadFolder(const wchar_t* key, const wchar_t* value) {
   wchar_t buffer[MAX_PATH * 4] = {};
   DWORD size = sizeof(buffer);
-  if (RegGetValueW(HKEY_CURRENT_USER, kShellFolders, value,
+  if (RegGetValueW(HKEY_CURRENT_USER, key, value,
                    RRF_RT_REG_EXPAND_SZ | RRF_RT_REG_SZ | RRF_NOEXPAND, nullptr, buffer,
                    &size) != ERROR_SUCCESS) {
     return std::nullopt;
@@ -38,11 +39,13 @@ std::optional<std::wstring> ReadShellFolder(const wchar_t* value) {
   return std::wstring(buffer);
 }
 
-void WriteShellFolder(const wchar_t* value, const std::wstring& path) {
+LSTATUS WriteFolder(const wchar_t* key, const wchar_t* value, const std::wstring& path) {
   const DWORD bytes = static_cast<DWORD>((path.size() + 1) * sizeof(wchar_t));
-  ASSERT_EQ(
-      RegSetKeyValueW(HKEY_CURRENT_USER, kShellFolders, value, REG_EXPAND_SZ, path.c_str(), bytes),
-      ERROR_SUCCESS);
+  return RegSetKeyValueW(HKEY_CURRENT_USER, key, value, REG_EXPAND_SZ, path.c_str(), bytes);
+}
+
+void WriteShellFolder(const wchar_t* value, const std::wstring& path) {
+  ASSERT_EQ(WriteFolder(kShellFolders, value, path), ERROR_SUCCESS);
 }
 
 void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>& path) {
@@ -58,26 +61,16 @@ void RestoreShellFolder(const wchar_t* value, const std::optional<std::wstring>&
 constexpr wchar_t kSavedShellFolders[] = L"Software\\Orvanta Setup Tests";
 int liveProfiles = 0;
 
-std::optional<std::wstring> ReadSavedShellFolder(HKEY saved, const wchar_t* value) {
-  wchar_t buffer[MAX_PATH * 4] = {};
-  DWORD size = sizeof(buffer);
-  if (RegGetValueW(saved, nullptr, value, RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND, nullptr, buffer,
-                   &size) != ERROR_SUCCESS) {
-    return std::nullopt;
-  }
-  return std::wstring(buffer);
-}
-
 // Puts back what a run that ended with profiles alive (killed, timed out) left.
 void RestoreLeftRedirections() {
   HKEY saved = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, KEY_READ, &saved) != ERROR_SUCCESS) {
     return;
   }
-  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
-    RestoreShellFolder(value, ReadSavedShellFolder(saved, value));
-  }
   RegCloseKey(saved);
+  for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
+    RestoreShellFolder(value, ReadFolder(kSavedShellFolders, value));
+  }
   RegDeleteKeyW(HKEY_CURRENT_USER, kSavedShellFolders);
   std::printf("restored the shell folders that an earlier run left redirected\n");
 }
@@ -89,18 +82,12 @@ void SaveShellFolders(
   ASSERT_EQ(RegCreateKeyExW(HKEY_CURRENT_USER, kSavedShellFolders, 0, nullptr, 0, KEY_WRITE,
                             nullptr, &saved, &disposition),
             ERROR_SUCCESS);
-  // A copy that is there already holds the user's values; these may not be.
-  if (disposition == REG_OPENED_EXISTING_KEY) {
-    RegCloseKey(saved);
-    return;
-  }
-  for (const auto& [value, path] : values) {
-    if (!path) continue;
-    const DWORD bytes = static_cast<DWORD>((path->size() + 1) * sizeof(wchar_t));
-    RegSetValueExW(saved, value.c_str(), 0, REG_EXPAND_SZ,
-                   reinterpret_cast<const BYTE*>(path->c_str()), bytes);
-  }
   RegCloseKey(saved);
+  // A copy that is there already holds the user's values; these may not be.
+  if (disposition == REG_OPENED_EXISTING_KEY) return;
+  for (const auto& [value, path] : values) {
+    if (path) WriteFolder(kSavedShellFolders, value.c_str(), *path);
+  }
 }
 
 std::wstring UniqueTempDirectory() {
@@ -133,6 +120,13 @@ BOOL CALLBACK FindDialogOfProcess(HWND window, LPARAM data) {
   return FALSE;
 }
 
+// A visible message box of the process, or null.
+HWND DialogOfProcess(DWORD processId) {
+  DialogSearch search{processId, nullptr};
+  EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 std::wstring WindowText(HWND window) {
   const int length = GetWindowTextLengthW(window);
   std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
@@ -162,17 +156,35 @@ HWND WhenLaidOut(HWND window) {
   return window;
 }
 
-}  // namespace
-
-std::wstring QuoteArgument(const std::wstring& argument) {
-  // Enough for the arguments the tests pass: no embedded quotes.
-  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
-  std::wstring quoted = L"\"" + argument;
-  if (!quoted.empty() && quoted.back() == L'\\') quoted += L'\\';
-  return quoted + L"\"";
+// Posts the message that answers a dialog, then waits until the dialog has
+// gone: the next dialog must not be mistaken for this one while it closes.
+void AnswerAndAwaitClose(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  PostMessageW(window, message, wParam, lParam);
+  const ULONGLONG deadline = GetTickCount64() + kHangMs;
+  while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
+  EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
 }
 
-namespace {
+// The run's next dialog, which must be the `kind` dialog with this title.
+std::optional<Dialog> NextDialogTitled(SetupRun& run, const char* kind, const wchar_t* title) {
+  auto dialog = run.NextDialog();
+  if (!dialog) {
+    ADD_FAILURE() << "no " << kind << " dialog";
+  } else {
+    EXPECT_EQ(dialog->title, title) << kind << " dialog";
+  }
+  return dialog;
+}
+
+std::wstring AnswerFailure(SetupRun& run) {
+  const auto failure = NextDialogTitled(run, "failure", L"Orvanta 安装失败");
+  if (!failure) return L"";
+  EXPECT_TRUE(failure->Has(IDOK));
+  EXPECT_FALSE(failure->Has(IDCANCEL));
+  failure->Press(IDOK);
+  EXPECT_EQ(run.ExitCode(), 1u);
+  return failure->text;
+}
 
 unsigned startRetries = 0;
 
@@ -183,6 +195,14 @@ unsigned startRetries = 0;
 bool WineLostTheStart(DWORD error) { return error == ERROR_INTERNAL_ERROR && UnderWine(); }
 
 }  // namespace
+
+std::wstring QuoteArgument(const std::wstring& argument) {
+  // Enough for the arguments the tests pass: no embedded quotes.
+  if (!argument.empty() && argument.find_first_of(L" \t") == std::wstring::npos) return argument;
+  std::wstring quoted = L"\"" + argument;
+  if (!quoted.empty() && quoted.back() == L'\\') quoted += L'\\';
+  return quoted + L"\"";
+}
 
 PROCESS_INFORMATION StartProgram(const std::wstring& program, const std::wstring& commandLine,
                                  const std::wstring& directory) {
@@ -258,7 +278,7 @@ Profile::Profile(const std::wstring& localFolderName) : root_(UniqueTempDirector
   MakeDirectories(programs_);
   if (liveProfiles == 0) RestoreLeftRedirections();
   for (const wchar_t* value : {kLocalAppDataValue, kProgramsValue}) {
-    saved_.emplace_back(value, ReadShellFolder(value));
+    saved_.emplace_back(value, ReadFolder(kShellFolders, value));
   }
   if (liveProfiles++ == 0) SaveShellFolders(saved_);
   WriteShellFolder(kLocalAppDataValue, localAppData_);
@@ -280,21 +300,11 @@ void Profile::BreakPrograms() { WriteShellFolder(kProgramsValue, root_ + L"\\mis
 bool Dialog::Has(int buttonId) const { return GetDlgItem(window, buttonId) != nullptr; }
 
 void Dialog::Press(int buttonId) const {
-  HWND button = GetDlgItem(window, buttonId);
-  PostMessageW(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
-               reinterpret_cast<LPARAM>(button));
-  // The next dialog must not be mistaken for this one while it closes.
-  const ULONGLONG deadline = GetTickCount64() + kHangMs;
-  while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
-  EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
+  AnswerAndAwaitClose(window, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED),
+                      reinterpret_cast<LPARAM>(GetDlgItem(window, buttonId)));
 }
 
-void Dialog::Close() const {
-  PostMessageW(window, WM_CLOSE, 0, 0);
-  const ULONGLONG deadline = GetTickCount64() + kHangMs;
-  while (IsWindow(window) && GetTickCount64() < deadline) Sleep(20);
-  EXPECT_FALSE(IsWindow(window)) << "the dialog did not close";
-}
+void Dialog::Close() const { AnswerAndAwaitClose(window, WM_CLOSE, 0, 0); }
 
 SetupRun::SetupRun(const std::vector<std::wstring>& arguments, const std::wstring& currentDirectory)
     : commandLine_(QuoteArgument(TestInputs().setupProgram)) {
@@ -315,11 +325,9 @@ SetupRun::~SetupRun() {
 std::optional<Dialog> SetupRun::NextDialog(DWORD timeoutMs) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (GetTickCount64() < deadline) {
-    DialogSearch search{process_.dwProcessId, nullptr};
-    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
+    if (HWND found = DialogOfProcess(process_.dwProcessId)) {
       sawDialog_ = true;
-      return DescribeDialog(WhenLaidOut(search.found));
+      return DescribeDialog(WhenLaidOut(found));
     }
     if (WaitForSingleObject(process_.hProcess, 50) != WAIT_TIMEOUT) return std::nullopt;
   }
@@ -332,11 +340,9 @@ DWORD SetupRun::ExitCode(DWORD timeoutMs) {
   if (process_.hProcess == nullptr) return 0xDEAD;  // the start has failed the test
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   while (WaitForSingleObject(process_.hProcess, 50) == WAIT_TIMEOUT) {
-    DialogSearch search{process_.dwProcessId, nullptr};
-    EnumWindows(FindDialogOfProcess, reinterpret_cast<LPARAM>(&search));
-    if (search.found != nullptr) {
+    if (HWND found = DialogOfProcess(process_.dwProcessId)) {
       sawDialog_ = true;
-      ADD_FAILURE() << "unexpected dialog: " << testing::PrintToString(WindowText(search.found));
+      ADD_FAILURE() << "unexpected dialog: " << testing::PrintToString(WindowText(found));
       return 0xDEAD;
     }
     if (GetTickCount64() > deadline) {
@@ -357,35 +363,13 @@ DWORD RunQuiet(std::vector<std::wstring> arguments) {
 std::wstring ConfirmationDialogText(const std::vector<std::wstring>& arguments,
                                     const std::wstring& currentDirectory) {
   SetupRun run(arguments, currentDirectory);
-  const auto confirmation = run.NextDialog();
-  if (!confirmation) {
-    ADD_FAILURE() << "no confirmation dialog";
-    return L"";
-  }
-  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  const auto confirmation = NextDialogTitled(run, "confirmation", L"Orvanta 安装");
+  if (!confirmation) return L"";
   EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
   confirmation->Press(IDCANCEL);
   EXPECT_EQ(run.ExitCode(), 0u);
   return confirmation->text;
 }
-
-namespace {
-
-std::wstring AnswerFailure(SetupRun& run) {
-  const auto failure = run.NextDialog();
-  if (!failure) {
-    ADD_FAILURE() << "no failure dialog";
-    return L"";
-  }
-  EXPECT_EQ(failure->title, L"Orvanta 安装失败");
-  EXPECT_TRUE(failure->Has(IDOK));
-  EXPECT_FALSE(failure->Has(IDCANCEL));
-  failure->Press(IDOK);
-  EXPECT_EQ(run.ExitCode(), 1u);
-  return failure->text;
-}
-
-}  // namespace
 
 std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
                                const std::wstring& currentDirectory) {
@@ -395,12 +379,8 @@ std::wstring FailureDialogText(const std::vector<std::wstring>& arguments,
 
 std::wstring FailureTextAfterConfirming(const std::vector<std::wstring>& arguments) {
   SetupRun run(arguments);
-  const auto confirmation = run.NextDialog();
-  if (!confirmation) {
-    ADD_FAILURE() << "no confirmation dialog";
-    return L"";
-  }
-  EXPECT_EQ(confirmation->title, L"Orvanta 安装");
+  const auto confirmation = NextDialogTitled(run, "confirmation", L"Orvanta 安装");
+  if (!confirmation) return L"";
   confirmation->Press(IDOK);
   return AnswerFailure(run);
 }

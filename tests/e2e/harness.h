@@ -4,7 +4,6 @@
 
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "shared/files.h"
@@ -122,6 +121,10 @@ DWORD RunQuiet(std::vector<std::wstring> arguments);
 
 // The last lines of the confirmation of an install and of a removal.
 inline const std::wstring kClosingNote = L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
+// The whole text of the confirmation of an install into `target`.
+inline std::wstring InstallConfirmation(const std::wstring& target) {
+  return L"安装 Orvanta 到：\n" + target + kClosingNote;
+}
 
 // Runs, expects the confirmation dialog with OK and Cancel, cancels it and
 // expects exit code 0; returns the dialog's text (empty when none was shown).

@@ -24,7 +24,7 @@ TEST_F(InstallTest, ConfirmedInstallWritesPayloadAndOffersToStart) {
   auto confirmation = run.NextDialog();
   ASSERT_TRUE(confirmation);
   EXPECT_EQ(confirmation->title, L"Orvanta 安装");
-  EXPECT_EQ(confirmation->text, L"安装 Orvanta 到：\n" + profile_.defaultTarget() + kClosingNote);
+  EXPECT_EQ(confirmation->text, InstallConfirmation(profile_.defaultTarget()));
   EXPECT_TRUE(confirmation->Has(IDOK) && confirmation->Has(IDCANCEL));
   confirmation->Press(IDOK);
 

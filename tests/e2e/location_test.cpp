@@ -9,10 +9,6 @@ namespace {
 
 const std::string kMarkerLine = "Orvanta-Native installer v1";
 
-std::wstring Offered(const std::wstring& target) {
-  return L"安装 Orvanta 到：\n" + target + L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
-}
-
 class LocationTest : public testing::Test {
  protected:
   std::wstring LegacyTarget() const {
@@ -28,7 +24,7 @@ class LocationTest : public testing::Test {
 };
 
 TEST_F(LocationTest, DefaultDirectoryIsOfferedWithoutLegacyInstall) {
-  EXPECT_EQ(ConfirmationDialogText({}), Offered(profile_.defaultTarget()));
+  EXPECT_EQ(ConfirmationDialogText({}), InstallConfirmation(profile_.defaultTarget()));
 }
 
 TEST_F(LocationTest, LegacyInstallIsKeptWhereItIs) {
@@ -41,13 +37,13 @@ TEST_F(LocationTest, LegacyInstallIsKeptWhereItIs) {
 TEST_F(LocationTest, LegacyWinsOverAnInstallInTheDefaultDirectory) {
   ASSERT_EQ(RunQuiet({}), 0u);
   WriteLegacyMarker(kMarkerLine + "\n");
-  EXPECT_EQ(ConfirmationDialogText({}), Offered(LegacyTarget()));
+  EXPECT_EQ(ConfirmationDialogText({}), InstallConfirmation(LegacyTarget()));
 }
 
 TEST_F(LocationTest, TargetOptionReplacesTheLegacyDirectory) {
   WriteLegacyMarker(kMarkerLine + "\n");
   const std::wstring chosen = profile_.root() + L"\\Chosen";
-  EXPECT_EQ(ConfirmationDialogText({L"--target=" + chosen}), Offered(chosen));
+  EXPECT_EQ(ConfirmationDialogText({L"--target=" + chosen}), InstallConfirmation(chosen));
 }
 
 class AcceptedLegacyMarker : public LocationTest,
@@ -55,7 +51,7 @@ class AcceptedLegacyMarker : public LocationTest,
 
 TEST_P(AcceptedLegacyMarker, OffersTheLegacyDirectory) {
   WriteLegacyMarker(kMarkerLine + GetParam());
-  EXPECT_EQ(ConfirmationDialogText({}), Offered(LegacyTarget()));
+  EXPECT_EQ(ConfirmationDialogText({}), InstallConfirmation(LegacyTarget()));
 }
 
 INSTANTIATE_TEST_SUITE_P(LineEnds, AcceptedLegacyMarker, testing::Values("\n", "\r\n", ""));
@@ -64,7 +60,7 @@ class IgnoredLegacyMarker : public LocationTest, public testing::WithParamInterf
 
 TEST_P(IgnoredLegacyMarker, OffersTheDefaultDirectory) {
   WriteLegacyMarker(GetParam());
-  EXPECT_EQ(ConfirmationDialogText({}), Offered(profile_.defaultTarget()));
+  EXPECT_EQ(ConfirmationDialogText({}), InstallConfirmation(profile_.defaultTarget()));
 }
 
 std::string LowerCase(std::string text) {

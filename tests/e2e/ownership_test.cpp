@@ -54,12 +54,7 @@ TEST_F(OwnershipTest, UnmarkedTargetHoldingAnInstalledNameIsRefusedAfterConfirma
     DeleteTree(target_);
     MakeDirectories(target_);
     plant();
-    const Tree before = Snapshot(profile_.root());
-
-    const Outcome run = RunConfirmed({});
-    EXPECT_EQ(run.failure, L"Target contains unowned files");
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(Snapshot(profile_.root()), before) << "a refusal must change nothing";
+    ExpectRefusedUnchanged(profile_, {}, L"Target contains unowned files");
   }
 }
 

@@ -28,15 +28,6 @@ class RemoveTest : public testing::Test {
     EXPECT_EQ(ListNames(profile_.programs()), std::vector<std::wstring>{});
   }
 
-  // A confirmed removal that must be refused with nothing deleted.
-  void ExpectRefusedUnchanged(const std::wstring& message) {
-    const Tree before = Snapshot(profile_.root());
-    const Outcome run = RunConfirmed({L"--remove"});
-    EXPECT_EQ(run.failure, message);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(Snapshot(profile_.root()), before);
-  }
-
   Profile profile_;
   const std::wstring target_ = profile_.defaultTarget();
 };
@@ -113,14 +104,14 @@ TEST_F(RemoveTest, UnmarkedDirectoryIsRefusedAfterConfirmation) {
     DeleteTree(target_);
     InstallWithLegacyShortcut();
     unmark();
-    ExpectRefusedUnchanged(kNotOwned);
+    ExpectRefusedUnchanged(profile_, {L"--remove"}, kNotOwned);
   }
 }
 
 TEST_F(RemoveTest, SecondRemovalIsRefused) {
   ASSERT_EQ(RunQuiet({}), 0u);
   ASSERT_EQ(RunQuiet({L"--remove"}), 0u);
-  ExpectRefusedUnchanged(kNotOwned);
+  ExpectRefusedUnchanged(profile_, {L"--remove"}, kNotOwned);
 }
 
 TEST_F(RemoveTest, FailedDeletionStopsInOrderAndKeepsTheDirectoryMarked) {
@@ -163,7 +154,7 @@ TEST_F(RemoveTest, RunningApplicationBlocksRemovalUntilItIsClosed) {
   InstallWithLegacyShortcut();
   {
     const HeldFile image(TargetFile(kExecutable));
-    ExpectRefusedUnchanged(kCannotRemove);
+    ExpectRefusedUnchanged(profile_, {L"--remove"}, kCannotRemove);
   }
   EXPECT_EQ(RunQuiet({L"--remove"}), 0u);
   ExpectEverythingRemoved();

@@ -116,6 +116,17 @@ inline Outcome RunConfirmed(const std::vector<std::wstring>& arguments) {
   return RunConfirmed(TestInputs().setupProgram, arguments);
 }
 
+// A confirmed run that must fail with this message and change nothing in the profile.
+inline void ExpectRefusedUnchanged(const Profile& profile,
+                                   const std::vector<std::wstring>& arguments,
+                                   const std::wstring& message) {
+  const Tree before = Snapshot(profile.root());
+  const Outcome run = RunConfirmed(arguments);
+  EXPECT_EQ(run.failure, message);
+  EXPECT_EQ(run.exitCode, 1u);
+  EXPECT_EQ(Snapshot(profile.root()), before) << "a refusal must change nothing";
+}
+
 // Payload files with other bytes, as an earlier version would leave them.
 inline void PlantOldPayload(const std::wstring& directory) {
   WriteBytes(Join(directory, kExecutable), "an earlier executable");
@@ -134,6 +145,13 @@ inline std::string Narrow(const std::wstring& ascii) {
     narrow.push_back(static_cast<char>(unit));
   }
   return narrow;
+}
+
+// The text with every `from` replaced by `to`.
+inline std::wstring Replaced(const std::wstring& text, wchar_t from, const std::wstring& to) {
+  std::wstring out;
+  for (const wchar_t unit : text) out += unit == from ? to : std::wstring(1, unit);
+  return out;
 }
 
 // Sets a variable in this process, and so in the setup runs it starts.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 
 #include "e2e/harness.h"
@@ -18,25 +17,10 @@ std::wstring AsciiUpper(std::wstring text) {
   return text;
 }
 
-std::wstring Replaced(std::wstring text, wchar_t from, const std::wstring& to) {
-  std::wstring out;
-  for (const wchar_t unit : text) out += unit == from ? to : std::wstring(1, unit);
-  return out;
-}
-
 class ShortcutTest : public testing::Test {
  protected:
   std::wstring Executable() const { return Join(target_, kExecutable); }
   std::wstring Elsewhere() const { return Join(profile_.localAppData(), L"Other\\Other.exe"); }
-
-  // A confirmed install that must stop at the shortcut check with nothing written.
-  void ExpectRefusedUnchanged(const std::vector<std::wstring>& arguments = {}) {
-    const Tree before = Snapshot(profile_.root());
-    const Outcome run = RunConfirmed(arguments);
-    EXPECT_EQ(run.failure, kConflict);
-    EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_EQ(Snapshot(profile_.root()), before);
-  }
 
   Profile profile_;
   const std::wstring target_ = profile_.defaultTarget();
@@ -87,7 +71,7 @@ TEST_F(ShortcutTest, ForeignPrimaryShortcutRefusesTheInstallUnlessShortcutsAreSk
     DeleteTree(target_);
     DeleteTree(primary);
     plant();
-    ExpectRefusedUnchanged();
+    ExpectRefusedUnchanged(profile_, {}, kConflict);
 
     const Tree menu = Snapshot(profile_.programs());
     const auto kept = ReadBytes(primary);
@@ -132,7 +116,7 @@ TEST_F(ShortcutTest, NonAsciiLettersInOtherCaseMakeTheShortcutForeign) {
   const auto stored = ReadLink(profile_.primaryShortcut());
   ASSERT_TRUE(stored);
   ASSERT_EQ(stored->target, otherCase);
-  ExpectRefusedUnchanged({L"--target=" + target});
+  ExpectRefusedUnchanged(profile_, {L"--target=" + target}, kConflict);
 
   WriteLink(profile_.primaryShortcut(), exact);
   EXPECT_EQ(RunQuiet({L"--target=" + target}), 0u);
@@ -146,7 +130,7 @@ TEST_F(ShortcutTest, EnvironmentVariableInTheStoredPathIsNotExpanded) {
   const auto link = ReadLink(profile_.primaryShortcut());
   ASSERT_TRUE(link);
   ASSERT_EQ(Narrow(link->target), stored);
-  ExpectRefusedUnchanged();
+  ExpectRefusedUnchanged(profile_, {}, kConflict);
 }
 
 TEST_F(ShortcutTest, LegacyShortcutIsRetiredOnlyWhenItStartsTheExecutable) {

@@ -5,7 +5,6 @@
 // clang-format on
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <cstddef>
 #include <cstring>
