@@ -22,50 +22,43 @@ const LinkCall* LinkRecord::Find(const std::string& method) const {
 
 namespace {
 
-// The reference count of the test's own COM objects. WRL's RuntimeClass is
-// not in this mingw, so the test classes count for themselves; product code
-// only ever holds interfaces through ComPtr.
-class RefCount {
+// IUnknown's reference count for the test's own COM objects. WRL's
+// RuntimeClass is not in this mingw, so the test classes count for themselves;
+// product code only ever holds interfaces through ComPtr.
+template <class... Interfaces>
+class CountedObject : public Interfaces... {
  public:
-  ULONG Add() noexcept { return ++count_; }
-  // True when the last reference is gone.
-  bool Drop(ULONG& remaining) noexcept { return (remaining = --count_) == 0; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG remaining = --refs_;
+    if (remaining == 0) delete this;
+    return remaining;
+  }
+
+ protected:
+  virtual ~CountedObject() = default;
 
  private:
-  std::atomic<ULONG> count_{1};
+  std::atomic<ULONG> refs_{1};
 };
 
 // IUnknown for a test object that implements one interface besides it.
 template <class Interface, const IID& kInterfaceId>
-class SingleInterfaceObject : public Interface {
+class SingleInterfaceObject : public CountedObject<Interface> {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
     *object = nullptr;
     if (riid != IID_IUnknown && riid != kInterfaceId) return E_NOINTERFACE;
     *object = static_cast<Interface*>(this);
-    AddRef();
+    this->AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
-  }
-
- protected:
-  virtual ~SingleInterfaceObject() = default;
-
- private:
-  RefCount refs_;
 };
 
 std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
 
-class RecordingLink final : public IShellLinkW,
-                            public IPersistFile,
-                            public IPersistStream,
-                            public IPropertyStore {
+class RecordingLink final
+    : public CountedObject<IShellLinkW, IPersistFile, IPersistStream, IPropertyStore> {
  public:
   RecordingLink(ComPtr<IShellLinkW> inner, std::shared_ptr<LinkRecord> record)
       : link_(std::move(inner)), record_(std::move(record)) {
@@ -90,12 +83,6 @@ class RecordingLink final : public IShellLinkW,
     }
     AddRef();
     return S_OK;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
   }
 
   // IShellLinkW
@@ -209,14 +196,13 @@ class RecordingLink final : public IShellLinkW,
   }
 
  private:
-  ~RecordingLink() = default;
+  ~RecordingLink() override = default;
 
   LinkCall& Log(const char* method, LPCWSTR text) {
     record_->calls.push_back({method, TextOf(text)});
     return record_->calls.back();
   }
 
-  RefCount refs_;
   ComPtr<IShellLinkW> link_;
   ComPtr<IPersistFile> file_;
   ComPtr<IPersistStream> stream_;
