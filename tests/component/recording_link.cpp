@@ -55,8 +55,6 @@ class SingleInterfaceObject : public CountedObject<Interface> {
   }
 };
 
-std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
-
 class RecordingLink final
     : public CountedObject<IShellLinkW, IPersistFile, IPersistStream, IPropertyStore> {
  public:
@@ -94,46 +92,39 @@ class RecordingLink final
   }
   STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* list) override { return link_->GetIDList(list); }
   STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE list) override {
-    Log("SetIDList", nullptr);
-    return link_->SetIDList(list);
+    return Logged(link_, "SetIDList")->SetIDList(list);
   }
   STDMETHODIMP GetDescription(LPWSTR name, int cch) override {
     return link_->GetDescription(name, cch);
   }
   STDMETHODIMP SetDescription(LPCWSTR name) override {
-    Log("SetDescription", name);
-    return link_->SetDescription(name);
+    return Logged(link_, "SetDescription", name)->SetDescription(name);
   }
   STDMETHODIMP GetWorkingDirectory(LPWSTR dir, int cch) override {
     return link_->GetWorkingDirectory(dir, cch);
   }
   STDMETHODIMP SetWorkingDirectory(LPCWSTR dir) override {
-    Log("SetWorkingDirectory", dir);
-    return link_->SetWorkingDirectory(dir);
+    return Logged(link_, "SetWorkingDirectory", dir)->SetWorkingDirectory(dir);
   }
   STDMETHODIMP GetArguments(LPWSTR args, int cch) override {
     return link_->GetArguments(args, cch);
   }
   STDMETHODIMP SetArguments(LPCWSTR args) override {
-    Log("SetArguments", args);
-    return link_->SetArguments(args);
+    return Logged(link_, "SetArguments", args)->SetArguments(args);
   }
   STDMETHODIMP GetHotkey(WORD* hotkey) override { return link_->GetHotkey(hotkey); }
   STDMETHODIMP SetHotkey(WORD hotkey) override {
-    Log("SetHotkey", nullptr);
-    return link_->SetHotkey(hotkey);
+    return Logged(link_, "SetHotkey")->SetHotkey(hotkey);
   }
   STDMETHODIMP GetShowCmd(int* show) override { return link_->GetShowCmd(show); }
   STDMETHODIMP SetShowCmd(int show) override {
-    Log("SetShowCmd", nullptr);
-    return link_->SetShowCmd(show);
+    return Logged(link_, "SetShowCmd")->SetShowCmd(show);
   }
   STDMETHODIMP GetIconLocation(LPWSTR path, int cch, int* index) override {
     return link_->GetIconLocation(path, cch, index);
   }
   STDMETHODIMP SetIconLocation(LPCWSTR path, int index) override {
-    Log("SetIconLocation", path);
-    return link_->SetIconLocation(path, index);
+    return Logged(link_, "SetIconLocation", path)->SetIconLocation(path, index);
   }
   STDMETHODIMP SetRelativePath(LPCWSTR path, DWORD reserved) override {
     Log("SetRelativePath", path);
@@ -141,8 +132,7 @@ class RecordingLink final
     return link_->SetRelativePath(path, reserved);
   }
   STDMETHODIMP Resolve(HWND window, DWORD flags) override {
-    Log("Resolve", nullptr);
-    return link_->Resolve(window, flags);
+    return Logged(link_, "Resolve")->Resolve(window, flags);
   }
   STDMETHODIMP SetPath(LPCWSTR file) override {
     Log("SetPath", file);
@@ -154,25 +144,19 @@ class RecordingLink final
   STDMETHODIMP GetClassID(CLSID* id) override { return file_->GetClassID(id); }
   STDMETHODIMP IsDirty() override { return file_->IsDirty(); }
   STDMETHODIMP Load(LPCOLESTR name, DWORD mode) override {
-    Log("Load", name);
-    return file_->Load(name, mode);
+    return Logged(file_, "Load", name)->Load(name, mode);
   }
   STDMETHODIMP Save(LPCOLESTR name, BOOL remember) override {
-    LinkCall& call = Log("Save", name);
-    call.remember = remember;
+    Log("Save", name).remember = remember;
     return file_->Save(name, remember);
   }
   STDMETHODIMP SaveCompleted(LPCOLESTR name) override { return file_->SaveCompleted(name); }
   STDMETHODIMP GetCurFile(LPOLESTR* name) override { return file_->GetCurFile(name); }
 
   // IPersistStream
-  STDMETHODIMP Load(IStream* stream) override {
-    Log("Load", nullptr);
-    return stream_->Load(stream);
-  }
+  STDMETHODIMP Load(IStream* stream) override { return Logged(stream_, "Load")->Load(stream); }
   STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override {
-    LinkCall& call = Log("Save", nullptr);
-    call.remember = clearDirty;
+    Log("Save").remember = clearDirty;
     return stream_->Save(stream, clearDirty);
   }
   STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return stream_->GetSizeMax(size); }
@@ -184,23 +168,26 @@ class RecordingLink final
     return store_->GetValue(key, value);
   }
   STDMETHODIMP SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) override {
-    const bool text = value.vt == VT_LPWSTR;
-    LinkCall& call = Log("SetValue", text ? value.pwszVal : nullptr);
+    LinkCall& call = Log("SetValue", value.vt == VT_LPWSTR ? value.pwszVal : nullptr);
     call.key = key;
     call.type = value.vt;
     return store_->SetValue(key, value);
   }
-  STDMETHODIMP Commit() override {
-    Log("Commit", nullptr);
-    return store_->Commit();
-  }
+  STDMETHODIMP Commit() override { return Logged(store_, "Commit")->Commit(); }
 
  private:
   ~RecordingLink() override = default;
 
-  LinkCall& Log(const char* method, LPCWSTR text) {
-    record_->calls.push_back({method, TextOf(text)});
+  LinkCall& Log(const char* method, LPCWSTR text = nullptr) {
+    record_->calls.push_back({method, text == nullptr ? L"" : text});
     return record_->calls.back();
+  }
+
+  // Records the call, then gives the real object to pass it on to.
+  template <class Inner>
+  Inner* Logged(const ComPtr<Inner>& inner, const char* method, LPCWSTR text = nullptr) {
+    Log(method, text);
+    return inner.Get();
   }
 
   ComPtr<IShellLinkW> link_;
