@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "reliability/outcome.h"
 #include "reliability/reliability.h"
 
 namespace orvanta::reliability {
@@ -17,12 +18,6 @@ using e2e::ReadBytes;
 
 constexpr const wchar_t* kExe = e2e::kExecutable;
 constexpr char kMarkerLine[] = "Orvanta-Native installer v1";
-
-bool SamePathIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-  const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
-}
 
 // A file is never partly written: absent, as before, or wholly new.
 bool Whole(const std::optional<std::string>& now, const std::optional<std::string>& before,
@@ -39,7 +34,7 @@ bool OnlyNames(const std::vector<std::wstring>& names, const std::vector<std::ws
 
 bool ShortcutIsOurs(const Profile& profile, const Snapshot& snapshot) {
   return snapshot.shortcutTarget &&
-         SamePathIgnoringAsciiCase(*snapshot.shortcutTarget, Join(profile.defaultTarget(), kExe));
+         Lower(*snapshot.shortcutTarget) == Lower(Join(profile.defaultTarget(), kExe));
 }
 
 void CheckRemovalRerun(Checks& checks, const Snapshot& interrupted, const Snapshot& after,
