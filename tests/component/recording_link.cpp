@@ -22,50 +22,41 @@ const LinkCall* LinkRecord::Find(const std::string& method) const {
 
 namespace {
 
-// The reference count of the test's own COM objects. WRL's RuntimeClass is
-// not in this mingw, so the test classes count for themselves; product code
-// only ever holds interfaces through ComPtr.
-class RefCount {
+// IUnknown's reference count for the test's own COM objects. WRL's
+// RuntimeClass is not in this mingw, so the test classes count for themselves;
+// product code only ever holds interfaces through ComPtr.
+template <class... Interfaces>
+class CountedObject : public Interfaces... {
  public:
-  ULONG Add() noexcept { return ++count_; }
-  // True when the last reference is gone.
-  bool Drop(ULONG& remaining) noexcept { return (remaining = --count_) == 0; }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+  STDMETHODIMP_(ULONG) Release() override {
+    const ULONG remaining = --refs_;
+    if (remaining == 0) delete this;
+    return remaining;
+  }
+
+ protected:
+  virtual ~CountedObject() = default;
 
  private:
-  std::atomic<ULONG> count_{1};
+  std::atomic<ULONG> refs_{1};
 };
 
 // IUnknown for a test object that implements one interface besides it.
 template <class Interface, const IID& kInterfaceId>
-class SingleInterfaceObject : public Interface {
+class SingleInterfaceObject : public CountedObject<Interface> {
  public:
   STDMETHODIMP QueryInterface(REFIID riid, void** object) override {
     *object = nullptr;
     if (riid != IID_IUnknown && riid != kInterfaceId) return E_NOINTERFACE;
     *object = static_cast<Interface*>(this);
-    AddRef();
+    this->AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
-  }
-
- protected:
-  virtual ~SingleInterfaceObject() = default;
-
- private:
-  RefCount refs_;
 };
 
-std::wstring TextOf(LPCWSTR text) { return text == nullptr ? std::wstring() : text; }
-
-class RecordingLink final : public IShellLinkW,
-                            public IPersistFile,
-                            public IPersistStream,
-                            public IPropertyStore {
+class RecordingLink final
+    : public CountedObject<IShellLinkW, IPersistFile, IPersistStream, IPropertyStore> {
  public:
   RecordingLink(ComPtr<IShellLinkW> inner, std::shared_ptr<LinkRecord> record)
       : link_(std::move(inner)), record_(std::move(record)) {
@@ -91,12 +82,6 @@ class RecordingLink final : public IShellLinkW,
     AddRef();
     return S_OK;
   }
-  STDMETHODIMP_(ULONG) AddRef() override { return refs_.Add(); }
-  STDMETHODIMP_(ULONG) Release() override {
-    ULONG remaining = 0;
-    if (refs_.Drop(remaining)) delete this;
-    return remaining;
-  }
 
   // IShellLinkW
   STDMETHODIMP GetPath(LPWSTR file, int cch, WIN32_FIND_DATAW* data, DWORD flags) override {
@@ -107,46 +92,39 @@ class RecordingLink final : public IShellLinkW,
   }
   STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* list) override { return link_->GetIDList(list); }
   STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE list) override {
-    Log("SetIDList", nullptr);
-    return link_->SetIDList(list);
+    return Logged(link_, "SetIDList")->SetIDList(list);
   }
   STDMETHODIMP GetDescription(LPWSTR name, int cch) override {
     return link_->GetDescription(name, cch);
   }
   STDMETHODIMP SetDescription(LPCWSTR name) override {
-    Log("SetDescription", name);
-    return link_->SetDescription(name);
+    return Logged(link_, "SetDescription", name)->SetDescription(name);
   }
   STDMETHODIMP GetWorkingDirectory(LPWSTR dir, int cch) override {
     return link_->GetWorkingDirectory(dir, cch);
   }
   STDMETHODIMP SetWorkingDirectory(LPCWSTR dir) override {
-    Log("SetWorkingDirectory", dir);
-    return link_->SetWorkingDirectory(dir);
+    return Logged(link_, "SetWorkingDirectory", dir)->SetWorkingDirectory(dir);
   }
   STDMETHODIMP GetArguments(LPWSTR args, int cch) override {
     return link_->GetArguments(args, cch);
   }
   STDMETHODIMP SetArguments(LPCWSTR args) override {
-    Log("SetArguments", args);
-    return link_->SetArguments(args);
+    return Logged(link_, "SetArguments", args)->SetArguments(args);
   }
   STDMETHODIMP GetHotkey(WORD* hotkey) override { return link_->GetHotkey(hotkey); }
   STDMETHODIMP SetHotkey(WORD hotkey) override {
-    Log("SetHotkey", nullptr);
-    return link_->SetHotkey(hotkey);
+    return Logged(link_, "SetHotkey")->SetHotkey(hotkey);
   }
   STDMETHODIMP GetShowCmd(int* show) override { return link_->GetShowCmd(show); }
   STDMETHODIMP SetShowCmd(int show) override {
-    Log("SetShowCmd", nullptr);
-    return link_->SetShowCmd(show);
+    return Logged(link_, "SetShowCmd")->SetShowCmd(show);
   }
   STDMETHODIMP GetIconLocation(LPWSTR path, int cch, int* index) override {
     return link_->GetIconLocation(path, cch, index);
   }
   STDMETHODIMP SetIconLocation(LPCWSTR path, int index) override {
-    Log("SetIconLocation", path);
-    return link_->SetIconLocation(path, index);
+    return Logged(link_, "SetIconLocation", path)->SetIconLocation(path, index);
   }
   STDMETHODIMP SetRelativePath(LPCWSTR path, DWORD reserved) override {
     Log("SetRelativePath", path);
@@ -154,8 +132,7 @@ class RecordingLink final : public IShellLinkW,
     return link_->SetRelativePath(path, reserved);
   }
   STDMETHODIMP Resolve(HWND window, DWORD flags) override {
-    Log("Resolve", nullptr);
-    return link_->Resolve(window, flags);
+    return Logged(link_, "Resolve")->Resolve(window, flags);
   }
   STDMETHODIMP SetPath(LPCWSTR file) override {
     Log("SetPath", file);
@@ -167,25 +144,19 @@ class RecordingLink final : public IShellLinkW,
   STDMETHODIMP GetClassID(CLSID* id) override { return file_->GetClassID(id); }
   STDMETHODIMP IsDirty() override { return file_->IsDirty(); }
   STDMETHODIMP Load(LPCOLESTR name, DWORD mode) override {
-    Log("Load", name);
-    return file_->Load(name, mode);
+    return Logged(file_, "Load", name)->Load(name, mode);
   }
   STDMETHODIMP Save(LPCOLESTR name, BOOL remember) override {
-    LinkCall& call = Log("Save", name);
-    call.remember = remember;
+    Log("Save", name).remember = remember;
     return file_->Save(name, remember);
   }
   STDMETHODIMP SaveCompleted(LPCOLESTR name) override { return file_->SaveCompleted(name); }
   STDMETHODIMP GetCurFile(LPOLESTR* name) override { return file_->GetCurFile(name); }
 
   // IPersistStream
-  STDMETHODIMP Load(IStream* stream) override {
-    Log("Load", nullptr);
-    return stream_->Load(stream);
-  }
+  STDMETHODIMP Load(IStream* stream) override { return Logged(stream_, "Load")->Load(stream); }
   STDMETHODIMP Save(IStream* stream, BOOL clearDirty) override {
-    LinkCall& call = Log("Save", nullptr);
-    call.remember = clearDirty;
+    Log("Save").remember = clearDirty;
     return stream_->Save(stream, clearDirty);
   }
   STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override { return stream_->GetSizeMax(size); }
@@ -197,26 +168,28 @@ class RecordingLink final : public IShellLinkW,
     return store_->GetValue(key, value);
   }
   STDMETHODIMP SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) override {
-    const bool text = value.vt == VT_LPWSTR;
-    LinkCall& call = Log("SetValue", text ? value.pwszVal : nullptr);
+    LinkCall& call = Log("SetValue", value.vt == VT_LPWSTR ? value.pwszVal : nullptr);
     call.key = key;
     call.type = value.vt;
     return store_->SetValue(key, value);
   }
-  STDMETHODIMP Commit() override {
-    Log("Commit", nullptr);
-    return store_->Commit();
-  }
+  STDMETHODIMP Commit() override { return Logged(store_, "Commit")->Commit(); }
 
  private:
-  ~RecordingLink() = default;
+  ~RecordingLink() override = default;
 
-  LinkCall& Log(const char* method, LPCWSTR text) {
-    record_->calls.push_back({method, TextOf(text)});
+  LinkCall& Log(const char* method, LPCWSTR text = nullptr) {
+    record_->calls.push_back({method, text == nullptr ? L"" : text});
     return record_->calls.back();
   }
 
-  RefCount refs_;
+  // Records the call, then gives the real object to pass it on to.
+  template <class Inner>
+  Inner* Logged(const ComPtr<Inner>& inner, const char* method, LPCWSTR text = nullptr) {
+    Log(method, text);
+    return inner.Get();
+  }
+
   ComPtr<IShellLinkW> link_;
   ComPtr<IPersistFile> file_;
   ComPtr<IPersistStream> stream_;

@@ -1,7 +1,6 @@
 #include <windows.h>
 #include <objbase.h>
 #include <propkey.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
@@ -27,17 +26,13 @@ class RecordedShortcutTest : public ComponentTest {
  protected:
   void SetUp() override {
     ComponentTest::SetUp();
-    shellLink_ = std::make_unique<RecordingShellLinkClass>();
-    ASSERT_TRUE(shellLink_->registered());
-  }
-  void TearDown() override {
-    shellLink_.reset();
-    ComponentTest::TearDown();
+    ASSERT_TRUE(shellLink_.registered());
   }
 
-  LinkRecord& record() { return shellLink_->record(); }
+  LinkRecord& record() { return shellLink_.record(); }
 
-  std::unique_ptr<RecordingShellLinkClass> shellLink_;
+  // Made once the base's COM apartment is up, and revoked before it goes.
+  RecordingShellLinkClass shellLink_;
 };
 
 TEST_F(RecordedShortcutTest, CreateShortcutSetsAppUserModelIdBeforeSaving) {

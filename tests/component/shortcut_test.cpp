@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "base/exists.h"
-#include "base/path.h"
 #include "base/text.h"
 #include "component/fixture.h"
 #include "raw_link.h"

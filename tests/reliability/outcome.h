@@ -6,7 +6,8 @@
 
 #include "e2e/scenario.h"
 
-// The shared confirmed run, and how the reliability tests print what it said.
+// The shared confirmed run, how the reliability tests print what it said, and
+// how they compare names.
 namespace orvanta::reliability {
 
 using e2e::Outcome;
@@ -20,6 +21,15 @@ inline std::string Narrow(const std::wstring& text) {
   WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), narrow.data(), size,
                       nullptr, nullptr);
   return narrow;
+}
+
+// The text with the letters A to Z in lower case, every other unit as it is.
+template <class Text>
+Text Lower(Text text) {
+  for (auto& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<typename Text::value_type>(c - 'A' + 'a');
+  }
+  return text;
 }
 
 // A one-line account of an outcome, for the test's output.

@@ -39,12 +39,6 @@ const wchar_t kSeenAtConfirmation[] = L"uxtheme.dll";
 const std::set<std::wstring> kNotPlanted = {L"ntdll.dll", L"kernel32.dll", L"kernelbase.dll",
                                             L"shcore.dll", L"orvanta-setup.exe"};
 
-std::wstring Lower(std::wstring text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; });
-  return text;
-}
-
 std::vector<std::wstring> Modules(HWND window) {
   DWORD processId = 0;
   GetWindowThreadProcessId(window, &processId);

@@ -50,11 +50,6 @@ bool IsWriteThrough(const Op& op) {
   return op.kind == Kind::kRename && (op.number & MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-std::wstring Lower(std::wstring text) {
-  for (wchar_t& c : text) c = (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
-  return text;
-}
-
 // ---------------------------------------------------------------------------
 // The recorder: Wine's relay trace of the program's file calls.
 
@@ -581,15 +576,12 @@ TEST(PowerCutTest, ComIsReleasedAfterTheFailureDialog) {
   }
   const Profile profile;
   e2e::Outcome run;
-  std::string trace = RelayTrace(L"MessageBoxW;CoUninitialize", [&] {
-    run = e2e::RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove"});
-  });
-  EXPECT_EQ(run.failure, L"Directory was not installed by Orvanta");
   // Wine names the DLL (user32, combase or ole32) in either case. A call's
   // line ends in "ret=", its return's in "retval= ... ret=".
-  std::transform(trace.begin(), trace.end(), trace.begin(), [](char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-  });
+  const std::string trace = Lower(RelayTrace(L"MessageBoxW;CoUninitialize", [&] {
+    run = e2e::RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove"});
+  }));
+  EXPECT_EQ(run.failure, L"Directory was not installed by Orvanta");
   const std::size_t closed = trace.rfind(".messageboxw() retval=");
   const std::size_t released = trace.rfind(".couninitialize() ret=");
   ASSERT_NE(closed, std::string::npos) << "no dialog in the relay trace";

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "reliability/outcome.h"
 #include "reliability/reliability.h"
 
 namespace orvanta::reliability {
@@ -17,12 +18,6 @@ using e2e::ReadBytes;
 
 constexpr const wchar_t* kExe = e2e::kExecutable;
 constexpr char kMarkerLine[] = "Orvanta-Native installer v1";
-
-bool SamePathIgnoringAsciiCase(const std::wstring& a, const std::wstring& b) {
-  const auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? c - L'A' + L'a' : c; };
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
-                    [&](wchar_t x, wchar_t y) { return lower(x) == lower(y); });
-}
 
 // A file is never partly written: absent, as before, or wholly new.
 bool Whole(const std::optional<std::string>& now, const std::optional<std::string>& before,
@@ -39,7 +34,12 @@ bool OnlyNames(const std::vector<std::wstring>& names, const std::vector<std::ws
 
 bool ShortcutIsOurs(const Profile& profile, const Snapshot& snapshot) {
   return snapshot.shortcutTarget &&
-         SamePathIgnoringAsciiCase(*snapshot.shortcutTarget, Join(profile.defaultTarget(), kExe));
+         Lower(*snapshot.shortcutTarget) == Lower(Join(profile.defaultTarget(), kExe));
+}
+
+bool Marked(const Snapshot& snapshot) {
+  if (!snapshot.marker) return false;
+  return snapshot.marker->substr(0, snapshot.marker->find('\n')) == kMarkerLine;
 }
 
 void CheckRemovalRerun(Checks& checks, const Snapshot& interrupted, const Snapshot& after,
@@ -54,6 +54,32 @@ void CheckRemovalRerun(Checks& checks, const Snapshot& interrupted, const Snapsh
   checks.Expect(!after.targetExists, "the repeated removal left the target directory");
   checks.Expect(!after.primaryShortcutExists && !HasName(after.startMenuNames, kStagedShortcut),
                 "the repeated removal left a shortcut");
+}
+
+// What the same command must do when run again on what the cut left: finish
+// the job, or refuse where the ownership rules say and change nothing.
+void CheckRerun(Checks& checks, const Scenario& scenario, const Profile& profile,
+                const Snapshot& interrupted, const Snapshot& after, DWORD exitCode) {
+  if (scenario.removal) return CheckRemovalRerun(checks, interrupted, after, exitCode);
+  // The one refusal the ownership rules prescribe: owned names in a directory
+  // that the cut left unmarked. A link that the run itself broke is no reason.
+  const bool unowned = !Marked(interrupted) &&
+                       (interrupted.files.exe || interrupted.files.readme || interrupted.marker);
+  if (unowned) {
+    checks.Expect(exitCode == 1, "the repeated install was not refused");
+    checks.Expect(after.files.exe == interrupted.files.exe &&
+                      after.files.readme == interrupted.files.readme &&
+                      after.marker == interrupted.marker,
+                  "a refused install changed owned files");
+    return;
+  }
+  checks.Expect(exitCode == 0, "the repeated install failed");
+  checks.Expect(InstallComplete(scenario, profile, after),
+                "the repeated install did not leave the whole installation with its shortcut");
+  checks.Expect(!HasName(after.targetNames, L"Orvanta.exe.new") &&
+                    !HasName(after.targetNames, L"README.md.new") &&
+                    !HasName(after.startMenuNames, kStagedShortcut),
+                "the repeated install left a staged file");
 }
 
 }  // namespace
@@ -80,11 +106,6 @@ Snapshot Take(const Profile& profile) {
     snapshot.shortcutTarget = link->target;
   }
   return snapshot;
-}
-
-bool Marked(const Snapshot& snapshot) {
-  if (!snapshot.marker) return false;
-  return snapshot.marker->substr(0, snapshot.marker->find('\n')) == kMarkerLine;
 }
 
 bool HasName(const std::vector<std::wstring>& names, const std::wstring& name) {
@@ -133,30 +154,6 @@ void CheckInvariants(Checks& checks, const Scenario& scenario, const Snapshot& b
 bool InstallComplete(const Scenario& scenario, const Profile& profile, const Snapshot& now) {
   return now.files.exe == scenario.next.exe && now.files.readme == scenario.next.readme &&
          now.marker == std::string(kMarkerBytes) && ShortcutIsOurs(profile, now);
-}
-
-void CheckRerun(Checks& checks, const Scenario& scenario, const Profile& profile,
-                const Snapshot& interrupted, const Snapshot& after, DWORD exitCode) {
-  if (scenario.removal) return CheckRemovalRerun(checks, interrupted, after, exitCode);
-  // The one refusal the ownership rules prescribe: owned names in a directory
-  // that the cut left unmarked. A link that the run itself broke is no reason.
-  const bool unowned = !Marked(interrupted) &&
-                       (interrupted.files.exe || interrupted.files.readme || interrupted.marker);
-  if (unowned) {
-    checks.Expect(exitCode == 1, "the repeated install was not refused");
-    checks.Expect(after.files.exe == interrupted.files.exe &&
-                      after.files.readme == interrupted.files.readme &&
-                      after.marker == interrupted.marker,
-                  "a refused install changed owned files");
-    return;
-  }
-  checks.Expect(exitCode == 0, "the repeated install failed");
-  checks.Expect(InstallComplete(scenario, profile, after),
-                "the repeated install did not leave the whole installation with its shortcut");
-  checks.Expect(!HasName(after.targetNames, L"Orvanta.exe.new") &&
-                    !HasName(after.targetNames, L"README.md.new") &&
-                    !HasName(after.startMenuNames, kStagedShortcut),
-                "the repeated install left a staged file");
 }
 
 void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,

@@ -43,7 +43,6 @@ struct Snapshot {
   bool targetExists = false;
 };
 Snapshot Take(const Profile& profile);
-bool Marked(const Snapshot& snapshot);
 bool HasName(const std::vector<std::wstring>& names, const std::wstring& name);
 
 // One way of running the setup program, with the state it starts from.
@@ -73,10 +72,6 @@ class Checks {
 // removal has left something of ours, no name that is not ours.
 void CheckInvariants(Checks& checks, const Scenario& scenario, const Snapshot& before,
                      const Snapshot& now);
-// What the same command must do when run again on what the cut left: finish
-// the job, or refuse where the ownership rules say and change nothing.
-void CheckRerun(Checks& checks, const Scenario& scenario, const Profile& profile,
-                const Snapshot& interrupted, const Snapshot& after, DWORD exitCode);
 // Runs the same command on what a cut left and checks the invariants and the
 // outcome.
 void RunAgain(Checks& checks, const Scenario& scenario, const Profile& profile,

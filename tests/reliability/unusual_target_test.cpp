@@ -23,10 +23,6 @@ constexpr wchar_t kShellFolders[] =
 using e2e::kMarkerBytes;
 constexpr char kUserBytes[] = "kept by the user\r\n";
 
-std::wstring ConfirmationText(const wchar_t* modeLine, const std::wstring& target) {
-  return modeLine + target + L"\n\n无需额外运行时。配置独立保存在当前用户目录。";
-}
-
 // Makes every missing directory of a path of any length, as the directory
 // helpers of the shell stop at 260 characters.
 void MakeLongDirectories(const std::wstring& path) {
@@ -60,7 +56,7 @@ void InstallAndRemove(const char* what, const e2e::Profile& profile, const std::
   e2e::WriteBytes(parent + L"\\notes.txt", kUserBytes);
 
   const Outcome install = RunConfirmed(e2e::TestInputs().setupProgram, {L"--target=" + target});
-  EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", target));
+  EXPECT_EQ(install.confirmation, L"安装 Orvanta 到：\n" + target + e2e::kClosingNote);
   EXPECT_EQ(install.exitCode, 0u) << Describe(install);
   EXPECT_TRUE(install.completion);
   EXPECT_TRUE(e2e::ReadBytes(onDisk + L"\\Orvanta.exe") == e2e::PayloadBytes(L"Orvanta.exe"));
@@ -158,7 +154,7 @@ TEST(UnusualTargetTest, ShortAndLongSpellingsNameOneInstall) {
     SCOPED_TRACE(Narrow(again));
     const Outcome install =
         RunConfirmed(e2e::TestInputs().setupProgram, {L"--target=" + shortTarget});
-    EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", longTarget));
+    EXPECT_EQ(install.confirmation, L"安装 Orvanta 到：\n" + longTarget + e2e::kClosingNote);
     ASSERT_EQ(install.exitCode, 0u) << Describe(install);
     EXPECT_EQ(run(again, {}), 0u) << "the install again";
     EXPECT_EQ(run(longTarget, {L"--remove"}), 0u);
@@ -234,7 +230,7 @@ TEST(ChineseProfileTest, InstallAndRemoveWithChineseFolderNames) {
   const std::wstring shortcut = programs + L"\\Orvanta 演示计时器.lnk";
 
   const Outcome install = RunConfirmed(e2e::TestInputs().setupProgram, {});
-  EXPECT_EQ(install.confirmation, ConfirmationText(L"安装 Orvanta 到：\n", target));
+  EXPECT_EQ(install.confirmation, L"安装 Orvanta 到：\n" + target + e2e::kClosingNote);
   EXPECT_EQ(install.exitCode, 0u) << Describe(install);
   EXPECT_TRUE(e2e::ReadBytes(target + L"\\Orvanta.exe") == e2e::PayloadBytes(L"Orvanta.exe"));
   EXPECT_TRUE(e2e::ReadBytes(target + L"\\README.md") == e2e::PayloadBytes(L"README.md"));
@@ -245,7 +241,7 @@ TEST(ChineseProfileTest, InstallAndRemoveWithChineseFolderNames) {
   EXPECT_EQ(link->workingDirectory, target);
 
   const Outcome removal = RunConfirmed(e2e::TestInputs().setupProgram, {L"--remove"});
-  EXPECT_EQ(removal.confirmation, ConfirmationText(L"移除 Orvanta？\n", target));
+  EXPECT_EQ(removal.confirmation, L"移除 Orvanta？\n" + target + e2e::kClosingNote);
   EXPECT_EQ(removal.exitCode, 0u) << Describe(removal);
   EXPECT_FALSE(e2e::PathExists(target));
   EXPECT_FALSE(e2e::PathExists(shortcut));
