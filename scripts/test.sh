@@ -33,7 +33,8 @@ summary() {
 }
 trap summary EXIT
 
-# The fuzzers build beside the rest, which leaves a core idle at its links.
+# The fuzzers build beside the rest, which leaves a core idle at its links
+# and while CMake configures, most of which is waiting for the compiler's checks.
 # In the test run each fuzz target runs for FUZZ_SECONDS: five seconds reach
 # well over a hundred thousand inputs per target here; longer runs are for
 # scripts/fuzz.sh on its own.
@@ -41,7 +42,7 @@ trap summary EXIT
 # lanes' first entries only start its server instead of waiting for a boot.
 build() {
   local fuzz boot=""
-  cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON -DORVANTA_FUZZ_SECONDS="${FUZZ_SECONDS:-5}" >/dev/null
+  mkdir -p build
   scripts/fuzz.sh build &
   fuzz=$!
   if [ ! -f "$prefix/drive_c/windows/system32/kernel32.dll" ]; then
@@ -51,7 +52,8 @@ build() {
     ) >build/prefix-boot.log 2>&1 &
     boot=$!
   fi
-  cmake --build --preset windows-cross -j "$(nproc)" || { wait "$fuzz" $boot || true; return 1; }
+  cmake --preset windows-cross -DORVANTA_BUILD_TESTS=ON -DORVANTA_FUZZ_SECONDS="${FUZZ_SECONDS:-5}" >/dev/null &&
+    cmake --build --preset windows-cross -j "$(nproc)" || { wait "$fuzz" $boot || true; return 1; }
   wait "$fuzz"
   [ -z "$boot" ] || wait "$boot" || { cat build/prefix-boot.log; return 1; }
 }
